@@ -1,0 +1,25 @@
+// Creation of the production RTC client over liblinphone. Nothing outside this
+// folder sees a liblinphone type; the rest of the program only gets an IRTCClient.
+#pragma once
+
+#include "platform/rtc/RtcInterfaces.h"
+
+#include <QString>
+
+struct LinphoneClientOptions {
+    // Folder for the library's configuration, databases and logs (created owner-only).
+    // Empty: the application data folder.
+    QString dataDir;
+    // When set, audio devices are replaced by files: this WAV file is played as the
+    // microphone, and what is heard is recorded into recordFile (if set).
+    QString playFile;
+    QString recordFile;
+    // When set, the full SIP trace is written to this file.
+    QString sipTraceFile;
+    // Fixed SIP listening port for UDP and TCP; 0 picks a free one.
+    int sipPort = 0;
+    // Address to bind SIP and RTP to; empty lets the library choose.
+    QString bindAddress;
+};
+
+HRESULT CreateLinphoneRtcClient(const LinphoneClientOptions& options, RtcClientPtr& client);
