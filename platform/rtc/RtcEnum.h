@@ -8,8 +8,7 @@
 #include <utility>
 #include <vector>
 
-template <typename T>
-class RtcEnum {
+template <typename T> class RtcEnum {
 public:
     explicit RtcEnum(std::vector<std::shared_ptr<T>> items) : m_items(std::move(items)) {}
 
@@ -39,8 +38,7 @@ private:
     std::size_t m_position = 0;
 };
 
-template <typename T>
-std::shared_ptr<RtcEnum<T>> MakeRtcEnum(std::vector<std::shared_ptr<T>> items)
+template <typename T> std::shared_ptr<RtcEnum<T>> MakeRtcEnum(std::vector<std::shared_ptr<T>> items)
 {
     return std::make_shared<RtcEnum<T>>(std::move(items));
 }

@@ -14,16 +14,14 @@ public:
     HRESULT m_readStatus = S_OK; // returned by every value read when negative
 
 protected:
-    template <typename T, typename V>
-    HRESULT read(T& out, const V& value) const
+    template <typename T, typename V> HRESULT read(T& out, const V& value) const
     {
         if (FAILED(m_readStatus))
             return m_readStatus;
         out = value;
         return S_OK;
     }
-    template <typename P>
-    HRESULT readObject(P& out, const P& value) const
+    template <typename P> HRESULT readObject(P& out, const P& value) const
     {
         if (FAILED(m_readStatus))
             return m_readStatus;

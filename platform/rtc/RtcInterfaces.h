@@ -89,7 +89,7 @@ public:
     virtual HRESULT put_Volume(RTC_AUDIO_DEVICE device, int level) = 0;
     virtual HRESULT get_AudioMuted(RTC_AUDIO_DEVICE device, bool& muted) = 0;
     virtual HRESULT put_AudioMuted(RTC_AUDIO_DEVICE device, bool muted) = 0;
-    virtual HRESULT get_NetworkQuality(int& quality) = 0; // 0..100, 0 when unknown
+    virtual HRESULT get_NetworkQuality(int& quality) = 0;         // 0..100, 0 when unknown
     virtual HRESULT get_MediaCapabilities(int& capabilities) = 0; // RTC_MEDIA_TYPE bits
     virtual HRESULT PlayRing(RTC_RING_TYPE type, bool play) = 0;
     virtual HRESULT InvokeTuningWizard(QObject* owner) = 0;

@@ -7,8 +7,14 @@
 
 using HRESULT = std::int32_t;
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr)
+{
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr)
+{
+    return hr < 0;
+}
 
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
@@ -29,16 +35,22 @@ constexpr HRESULT RTC_E_NO_DEVICE = static_cast<HRESULT>(0x80EE0040u);       // 
 
 // A SIP final answer as a status: 0x80EF0000 + the SIP code.
 constexpr HRESULT RTC_E_SIP_BASE = static_cast<HRESULT>(0x80EF0000u);
-constexpr HRESULT RtcSipStatus(int sipCode) { return static_cast<HRESULT>(0x80EF0000u + static_cast<unsigned>(sipCode)); }
+constexpr HRESULT RtcSipStatus(int sipCode)
+{
+    return static_cast<HRESULT>(0x80EF0000u + static_cast<unsigned>(sipCode));
+}
 constexpr bool IsRtcSipStatus(HRESULT hr)
 {
     return (static_cast<std::uint32_t>(hr) & 0xFFFF0000u) == 0x80EF0000u;
 }
-constexpr int SipCodeOf(HRESULT hr) { return IsRtcSipStatus(hr) ? static_cast<int>(hr & 0xFFFF) : 0; }
+constexpr int SipCodeOf(HRESULT hr)
+{
+    return IsRtcSipStatus(hr) ? static_cast<int>(hr & 0xFFFF) : 0;
+}
 
-constexpr HRESULT RTC_E_STATUS_CLIENT_UNAUTHORIZED = RtcSipStatus(401);       // 0x80EF0191
-constexpr HRESULT RTC_E_STATUS_CLIENT_FORBIDDEN = RtcSipStatus(403);          // 0x80EF0193
-constexpr HRESULT RTC_E_STATUS_CLIENT_NOT_FOUND = RtcSipStatus(404);          // 0x80EF0194
+constexpr HRESULT RTC_E_STATUS_CLIENT_UNAUTHORIZED = RtcSipStatus(401);        // 0x80EF0191
+constexpr HRESULT RTC_E_STATUS_CLIENT_FORBIDDEN = RtcSipStatus(403);           // 0x80EF0193
+constexpr HRESULT RTC_E_STATUS_CLIENT_NOT_FOUND = RtcSipStatus(404);           // 0x80EF0194
 constexpr HRESULT RTC_E_STATUS_CLIENT_PROXY_AUTH_REQUIRED = RtcSipStatus(407); // 0x80EF0197
 constexpr HRESULT RTC_E_STATUS_CLIENT_TEMPORARILY_NOT_AVAILABLE = RtcSipStatus(480);
 constexpr HRESULT RTC_E_STATUS_CLIENT_BUSY_HERE = RtcSipStatus(486);

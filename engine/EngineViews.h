@@ -1,0 +1,62 @@
+// What the engine drives outside itself. The main view, the buddy list and the
+// watchers windows implement these; tests use recording implementations.
+#pragma once
+
+#include "platform/rtc/RtcEvents.h"
+
+#include <QString>
+
+class QWidget;
+
+// Menu commands and control ids the engine refers to.
+inline constexpr int ID_LOG_ON = 40001;
+inline constexpr int ID_LOG_OFF = 40002;
+
+// The main window as the engine sees it: its status texts, menus, chooser and tabs.
+class IMainWindowDisplay {
+public:
+    virtual ~IMainWindowDisplay() = default;
+
+    virtual QWidget* OwnerWindow() = 0; // owner of message boxes, prompts and the tuning dialog
+
+    virtual void SetStatusBarText(const QString& text) = 0; // repainted at once
+    virtual void SetStatusLine(const QString& text) = 0;
+    virtual void SetMenuItemText(int id, const QString& text) = 0;
+    virtual void EnableMenuItem(int id, bool enabled) = 0;
+    virtual void EnableActionAndToolsMenus(bool enabled) = 0;
+    virtual void EnablePresenceSubmenu(bool enabled) = 0;
+    virtual void CheckStatusItem(int status) = 0; // the one radio item among the eight status commands
+    virtual void RedrawMenuBar() = 0;
+    virtual void SelectStatusChooser(int index) = 0;
+    virtual void EnableTabsAndChooser(bool enabled) = 0;
+    virtual void ShowAddBuddyLink(bool shown) = 0;
+
+    virtual void ReloadCallLog() = 0;
+    virtual void ClearCallLogList() = 0; // empty, with one placeholder row
+
+    virtual void StartAwayTimer() = 0; // (re)starts the three minutes
+    virtual void StopAwayTimer() = 0;
+
+    // Runs the Log On command (the logon dialog), after the current event is handled.
+    virtual void RunLogOn() = 0;
+};
+
+// The buddy tree of the buddy page.
+class IBuddyListView {
+public:
+    virtual ~IBuddyListView() = default;
+    virtual void DeleteAllItems() = 0;    // every item, top level included
+    virtual void InsertBuddiesRoot() = 0; // the default group "Buddies"
+    virtual void ClearBuddyItems() = 0;   // every buddy item; group items stay
+    virtual void RebuildBuddyList() = 0;
+    virtual void OnBuddyEvent(const IRTCBuddyEvent2& event) = 0;
+};
+
+// The open watchers windows and the answer to new watchers.
+class IWatchersView {
+public:
+    virtual ~IWatchersView() = default;
+    virtual HRESULT OpenWatchersWindow() = 0;
+    virtual void CloseAllWatchersWindows() = 0; // each closes later, from the event loop
+    virtual void OnWatcherEvent(const IRTCWatcherEvent2& event) = 0;
+};

@@ -1,0 +1,5 @@
+#include "ProcessGlobals.h"
+
+CClientEngine* g_pClientEngine = nullptr;
+CSessionWnd* g_activeCallWindow = nullptr;
+bool g_closing = false;

@@ -1,0 +1,195 @@
+// How library events travel from the sink to the part of the program that handles them.
+#include "engine/ClientEngine.h"
+#include "engine/ProcessGlobals.h"
+#include "engine/RtcEventMessage.h"
+#include "tests/fakes/FakeRtcClient.h"
+#include "tests/fakes/MessageCapture.h"
+#include "tests/fakes/RecordingSessionWnd.h"
+#include "tests/fakes/RecordingViews.h"
+
+#include <QtTest>
+
+#include <thread>
+
+class TestEngineDispatch : public QObject {
+    Q_OBJECT
+
+private:
+    std::shared_ptr<FakeRtcClient> m_client;
+    RecordingDisplay m_display;
+    RecordingBuddyList m_buddyList;
+    RecordingWatchers m_watchers;
+    QScopedPointer<CClientEngine> m_engine;
+
+    // Hands the event to the sink and lets the event loop deliver it.
+    void deliver(RTC_EVENT type, const RtcEventPtr& event)
+    {
+        QVERIFY(m_client->fire(type, event));
+        QCoreApplication::sendPostedEvents(m_engine.data(), CRtcEventMessage::kType);
+    }
+
+    std::shared_ptr<FakeSession> sessionWithWindow(RecordingSessionWnd& window, RTC_SESSION_TYPE type)
+    {
+        RtcSessionPtr session;
+        m_client->CreateSession(type, QString(), nullptr, 0, session);
+        window.SetSession(session);
+        window.SetEngine(m_engine.data());
+        m_engine->AddSessionWindow(&window);
+        return std::static_pointer_cast<FakeSession>(session);
+    }
+
+private slots:
+    void init()
+    {
+        m_client = FakeRtcClient::create();
+        m_display = RecordingDisplay();
+        m_buddyList.log.clear();
+        m_watchers.log.clear();
+        m_engine.reset(CClientEngine::Create(
+            [this](RtcClientPtr& client) {
+                client = m_client;
+                return S_OK;
+            },
+            m_display));
+        QVERIFY(m_engine);
+        m_engine->SetBuddyListView(&m_buddyList);
+        m_engine->SetWatchersView(&m_watchers);
+        m_client->log().clear();
+    }
+
+    void cleanup()
+    {
+        m_engine.reset();
+        m_client.reset();
+    }
+
+    void sessionEventsReachOnlyTheOwningWindow()
+    {
+        RecordingSessionWnd call(true), chat;
+        auto callSession = sessionWithWindow(call, RTCST_PC_TO_PHONE);
+        auto chatSession = sessionWithWindow(chat, RTCST_MULTIPARTY_IM);
+        RtcParticipantPtr participant;
+        chatSession->AddParticipant("sip:9995550001@sip.orvalo.test", QString(), participant);
+
+        deliver(RTCE_SESSION_STATE_CHANGE, FakeEvents::sessionState(callSession, RTCSS_CONNECTED));
+        deliver(RTCE_PARTICIPANT_STATE_CHANGE, FakeEvents::participantState(participant, RTCPS_CONNECTED));
+        deliver(RTCE_MESSAGING, FakeEvents::message(chatSession, participant, "h", "hello <b>"));
+        deliver(RTCE_MESSAGING, FakeEvents::userStatus(chatSession, participant, RTCMUS_TYPING));
+
+        QCOMPARE(call.calls, QStringList{"state:4"});
+        QCOMPARE(call.State(), RTCSS_CONNECTED);
+        QCOMPARE(chat.calls, QStringList({"participant:6", "message:h|hello <b>", "userStatus:1"}));
+
+        // A state change of a session that has no window goes nowhere.
+        RtcSessionPtr stranger;
+        m_client->CreateSession(RTCST_PC_TO_PC, QString(), nullptr, 0, stranger);
+        deliver(RTCE_SESSION_STATE_CHANGE, FakeEvents::sessionState(stranger, RTCSS_CONNECTED));
+        deliver(RTCE_MESSAGING, FakeEvents::message(stranger, participant, "h", "lost"));
+        QCOMPARE(call.calls.size(), 1);
+        QCOMPARE(chat.calls.size(), 3);
+    }
+
+    void mediaIntensityAndClientEventsGoToTheCallInProgress()
+    {
+        // Without a call they are dropped.
+        deliver(RTCE_MEDIA, FakeEvents::media(RTCMT_AUDIO_SEND, RTCMET_STARTED, RTCMER_NORMAL));
+        deliver(RTCE_CLIENT, FakeEvents::client(RTCCET_VOLUME_CHANGE));
+
+        RecordingSessionWnd call(true);
+        sessionWithWindow(call, RTCST_PC_TO_PC);
+        deliver(RTCE_MEDIA, FakeEvents::media(RTCMT_AUDIO_RECEIVE, RTCMET_STOPPED, RTCMER_HOLD));
+        deliver(RTCE_INTENSITY, FakeEvents::intensity(RTCAD_MICROPHONE, 75, 50, 100));
+        deliver(RTCE_INTENSITY, FakeEvents::intensity(RTCAD_SPEAKER, 75, 10, 10));
+        deliver(RTCE_INTENSITY, FakeEvents::intensity(RTCAD_SPEAKER, 0, 0, 0xFFFF));
+        deliver(RTCE_CLIENT, FakeEvents::client(RTCCET_DEVICE_CHANGE));
+        QCOMPARE(call.calls,
+                 QStringList({"media:2,0,1", "intensity:1,50", "intensity:0,0", "intensity:0,0", "client:1"}));
+    }
+
+    void buddyWatcherAndRegistrationEventsReachTheirHandlers()
+    {
+        auto buddy = m_client->addFakeBuddy("sip:15551230002@sip.orvalo.test", "Bob");
+        auto watcher = m_client->addFakeWatcher("sip:15551230002@sip.orvalo.test", "Bob");
+        deliver(RTCE_BUDDY, FakeEvents::buddy(buddy, RTCBET_BUDDY_STATE_CHANGE));
+        deliver(RTCE_WATCHER, FakeEvents::watcher(watcher, RTCWET_WATCHER_UPDATE));
+        deliver(RTCE_REGISTRATION_STATE_CHANGE, FakeEvents::registration(nullptr, RTCRS_REGISTERING));
+        QCOMPARE(m_buddyList.log, QStringList{"OnBuddyEvent"});
+        QCOMPARE(m_watchers.log, QStringList{"OnWatcherEvent"});
+        QCOMPARE(m_display.statusBar, "Logging on...");
+    }
+
+    void unhandledTypesChangeNothingAndDropTheirEvent_data()
+    {
+        QTest::addColumn<int>("type");
+        for (int type : {3, 11, 12, 13, 15, 16, 17})
+            QTest::newRow(qPrintable(QString::number(type))) << type;
+    }
+
+    void unhandledTypesChangeNothingAndDropTheirEvent()
+    {
+        QFETCH(int, type);
+        RecordingSessionWnd call(true);
+        sessionWithWindow(call, RTCST_PC_TO_PC);
+        m_client->log().clear();
+        const RecordingDisplay before = m_display;
+
+        // Even an event that looks like a handled one is ignored under these types.
+        std::weak_ptr<IRTCEvent> watch;
+        {
+            RtcEventPtr event = FakeEvents::client(RTCCET_VOLUME_CHANGE);
+            watch = event;
+            m_engine->DispatchEvent(static_cast<RTC_EVENT>(type), event);
+        }
+        QVERIFY(watch.expired());
+        QVERIFY(call.calls.isEmpty());
+        QVERIFY(m_client->log().calls().empty());
+        QCOMPARE(m_display.log, before.log);
+        QVERIFY(m_buddyList.log.isEmpty());
+    }
+
+    void anEventWithoutTheTypesInterfaceIsDropped()
+    {
+        RecordingSessionWnd call(true);
+        sessionWithWindow(call, RTCST_PC_TO_PC);
+        m_engine->DispatchEvent(RTCE_CLIENT, FakeEvents::intensity(RTCAD_SPEAKER, 1, 0, 2));
+        m_engine->DispatchEvent(RTCE_REGISTRATION_STATE_CHANGE, FakeEvents::client(RTCCET_VOLUME_CHANGE));
+        QVERIFY(call.calls.isEmpty());
+        QVERIFY(m_display.log.isEmpty());
+    }
+
+    void anEventWhoseValuesCannotBeReadIsIgnored()
+    {
+        auto event = FakeEvents::registration(nullptr, RTCRS_REGISTERING);
+        event->m_readStatus = E_FAIL;
+        m_engine->DispatchEvent(RTCE_REGISTRATION_STATE_CHANGE, event);
+        QVERIFY(m_display.log.isEmpty());
+    }
+
+    void eventsFromAnotherThreadAreHandledOnThisThreadInOrder()
+    {
+        RecordingSessionWnd call(true);
+        auto session = sessionWithWindow(call, RTCST_PC_TO_PC);
+        constexpr int kEvents = 200;
+        std::thread library([&] {
+            for (int i = 0; i < kEvents; ++i)
+                m_client->fire(RTCE_INTENSITY, FakeEvents::intensity(RTCAD_SPEAKER, i, 0, 100));
+        });
+        library.join();
+        QTRY_COMPARE(call.calls.size(), kEvents);
+        for (int i = 0; i < kEvents; ++i) {
+            QCOMPARE(call.calls[i], QStringLiteral("intensity:0,%1").arg(i));
+            QCOMPARE(call.threads[i], QThread::currentThread());
+        }
+    }
+
+    void eventsAfterTheEngineIsGoneAreLost()
+    {
+        auto client = m_client;
+        m_engine.reset();
+        QVERIFY(!client->fire(RTCE_CLIENT, FakeEvents::client(RTCCET_VOLUME_CHANGE)));
+        QCoreApplication::processEvents();
+    }
+};
+
+QTEST_MAIN(TestEngineDispatch)
+#include "tst_engine_dispatch.moc"

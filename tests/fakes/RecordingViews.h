@@ -1,0 +1,92 @@
+// Recording implementations of what the engine drives, for logic tests: each
+// keeps the state a user would see and a log of the calls in order.
+#pragma once
+
+#include "engine/EngineViews.h"
+
+#include <QMap>
+#include <QStringList>
+
+class RecordingDisplay : public IMainWindowDisplay {
+public:
+    QWidget* OwnerWindow() override { return nullptr; }
+    void SetStatusBarText(const QString& text) override
+    {
+        statusBar = text;
+        log << "statusBar:" + text;
+    }
+    void SetStatusLine(const QString& text) override
+    {
+        statusLine = text;
+        log << "statusLine:" + text;
+    }
+    void SetMenuItemText(int id, const QString& text) override { menuText[id] = text; }
+    void EnableMenuItem(int id, bool enabled) override { menuEnabled[id] = enabled; }
+    void EnableActionAndToolsMenus(bool enabled) override { actionAndToolsEnabled = enabled; }
+    void EnablePresenceSubmenu(bool enabled) override { presenceSubmenuEnabled = enabled; }
+    void CheckStatusItem(int status) override { checkedStatus = status; }
+    void RedrawMenuBar() override { ++menuRedraws; }
+    void SelectStatusChooser(int index) override
+    {
+        chooser = index;
+        log << QStringLiteral("chooser:%1").arg(index);
+    }
+    void EnableTabsAndChooser(bool enabled) override { tabsEnabled = enabled; }
+    void ShowAddBuddyLink(bool shown) override { addBuddyLinkShown = shown; }
+    void ReloadCallLog() override { ++callLogReloads; }
+    void ClearCallLogList() override { ++callLogClears; }
+    void StartAwayTimer() override
+    {
+        awayTimerRunning = true;
+        ++awayTimerStarts;
+        log << "awayTimer:start";
+    }
+    void StopAwayTimer() override
+    {
+        awayTimerRunning = false;
+        log << "awayTimer:stop";
+    }
+    void RunLogOn() override { ++logOnRuns; }
+
+    QStringList log;
+    QString statusBar;
+    QString statusLine;
+    QMap<int, QString> menuText;
+    QMap<int, bool> menuEnabled;
+    bool actionAndToolsEnabled = false;
+    bool presenceSubmenuEnabled = false;
+    int checkedStatus = -1;
+    int menuRedraws = 0;
+    int chooser = -1;
+    bool tabsEnabled = false;
+    bool addBuddyLinkShown = false;
+    int callLogReloads = 0;
+    int callLogClears = 0;
+    bool awayTimerRunning = false;
+    int awayTimerStarts = 0;
+    int logOnRuns = 0;
+};
+
+class RecordingBuddyList : public IBuddyListView {
+public:
+    void DeleteAllItems() override { log << "DeleteAllItems"; }
+    void InsertBuddiesRoot() override { log << "InsertBuddiesRoot"; }
+    void ClearBuddyItems() override { log << "ClearBuddyItems"; }
+    void RebuildBuddyList() override { log << "RebuildBuddyList"; }
+    void OnBuddyEvent(const IRTCBuddyEvent2&) override { log << "OnBuddyEvent"; }
+
+    QStringList log;
+};
+
+class RecordingWatchers : public IWatchersView {
+public:
+    HRESULT OpenWatchersWindow() override
+    {
+        log << "Open";
+        return S_OK;
+    }
+    void CloseAllWatchersWindows() override { log << "CloseAll"; }
+    void OnWatcherEvent(const IRTCWatcherEvent2&) override { log << "OnWatcherEvent"; }
+
+    QStringList log;
+};
