@@ -39,6 +39,23 @@ public:
 
     // Runs the Log On command (the logon dialog), after the current event is handled.
     virtual void RunLogOn() = 0;
+
+    // --- the "Phone View" page, as calls use it ---
+    // The date and time, "\r\r\n" and the text in the call status box; the text in the status bar.
+    virtual void ShowStatusMessage(const QString& text) = 0;
+    virtual void ResetPhoneDisplay() = 0;
+    virtual void ShowCallTime(int seconds) = 0; // also restarts the away timer
+    virtual void ShowCallQuality(int level) = 0;
+    virtual void SetDialedNumber(const QString& number) = 0; // the dial pad's number entry
+    virtual void SelectPhoneView() = 0;                      // the "Phone View" tab, repainted at once
+    // The volume sliders run inverted: position = 65535 - volume.
+    virtual void SetVolumeSlider(RTC_AUDIO_DEVICE device, bool enabled, int position) = 0;
+    virtual int VolumeSliderPosition(RTC_AUDIO_DEVICE device) const = 0;
+    virtual bool IsHoldChecked() const = 0;
+    virtual bool IsMuteChecked() const = 0;
+
+    // Writes one call log record (0 placed, 1 answered, 2 missed) and refreshes the list.
+    virtual void AddCallLogEntry(const QString& uri, const QString& name, int callType) = 0;
 };
 
 // The buddy tree of the buddy page.

@@ -47,6 +47,28 @@ public:
         log << "awayTimer:stop";
     }
     void RunLogOn() override { ++logOnRuns; }
+    void ShowStatusMessage(const QString& text) override
+    {
+        statusMessages << text;
+        statusBar = text;
+    }
+    void ResetPhoneDisplay() override { log << "resetPhoneDisplay"; }
+    void ShowCallTime(int seconds) override { callTimes << seconds; }
+    void ShowCallQuality(int level) override { qualities << level; }
+    void SetDialedNumber(const QString& number) override { dialedNumber = number; }
+    void SelectPhoneView() override { ++phoneViewSelections; }
+    void SetVolumeSlider(RTC_AUDIO_DEVICE device, bool enabled, int position) override
+    {
+        sliderEnabled[device] = enabled;
+        sliderPosition[device] = position;
+    }
+    int VolumeSliderPosition(RTC_AUDIO_DEVICE device) const override { return sliderPosition.value(device); }
+    bool IsHoldChecked() const override { return holdChecked; }
+    bool IsMuteChecked() const override { return muteChecked; }
+    void AddCallLogEntry(const QString& uri, const QString& name, int callType) override
+    {
+        callLog << QStringLiteral("%1|%2|%3").arg(uri, name).arg(callType);
+    }
 
     QStringList log;
     QString statusBar;
@@ -65,6 +87,16 @@ public:
     bool awayTimerRunning = false;
     int awayTimerStarts = 0;
     int logOnRuns = 0;
+    QStringList statusMessages;
+    QList<int> callTimes;
+    QList<int> qualities;
+    QString dialedNumber;
+    int phoneViewSelections = 0;
+    QMap<int, bool> sliderEnabled;
+    QMap<int, int> sliderPosition;
+    bool holdChecked = false;
+    bool muteChecked = false;
+    QStringList callLog; // "uri|name|type"
 };
 
 class RecordingBuddyList : public IBuddyListView {
