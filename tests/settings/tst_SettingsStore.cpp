@@ -168,11 +168,13 @@ private slots:
         QVERIFY(!CSettingsStore::IsFlagSet(kSettingPassword));
     }
 
-    void handEditedList()
+    void handEditedFile()
     {
-        writeFile("[General]\nAccount=alice, bob\nUserURI=9991234567\n");
+        // The presence server is only ever configured by hand, with blanks in its name.
+        writeFile("[General]\nSIP Server URI = sip:presence@127.0.0.1\nAccount=alice, bob\nUserURI=9991234567\n");
+        QCOMPARE(PresenceServerUri(), QStringLiteral("sip:presence@127.0.0.1"));
         QString value = QStringLiteral("untouched");
-        QCOMPARE(CSettingsStore::ReadSetting(kSettingAccount, value), E_FAIL);
+        QCOMPARE(CSettingsStore::ReadSetting(kSettingAccount, value), E_FAIL); // a list, not text
         QCOMPARE(value, QStringLiteral("untouched"));
         QCOMPARE(CSettingsStore::ReadSetting(kSettingUserUri, value), S_OK);
         QCOMPARE(value, QStringLiteral("9991234567"));
