@@ -227,17 +227,6 @@ void CClientEngine::OnClientEvent(const IRTCClientEvent& event)
         g_activeCallWindow->OnClientEvent(type);
 }
 
-void CClientEngine::OnSessionStateChange(const IRTCSessionStateChangeEvent& event)
-{
-    RTC_SESSION_STATE state;
-    RtcSessionPtr session;
-    if (FAILED(event.get_State(state)) || FAILED(event.get_Session(session)))
-        return;
-    CSessionWnd* window = nullptr;
-    if (SUCCEEDED(FindSessionWindow(session, window)))
-        window->OnSessionStateChange(state);
-}
-
 void CClientEngine::OnParticipantStateChange(const IRTCParticipantStateChangeEvent& event)
 {
     RtcParticipantPtr participant;

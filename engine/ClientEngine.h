@@ -35,6 +35,7 @@ public:
 
     void SetBuddyListView(IBuddyListView* view) { m_buddyList = view; }
     void SetWatchersView(IWatchersView* view) { m_watchers = view; }
+    void SetSessionWindowFactory(ISessionWindowFactory* factory) { m_sessionWindowFactory = factory; }
 
     const RtcClientPtr& Client() const { return m_client; }
     const RtcProfilePtr& Profile() const { return m_profile; }
@@ -68,6 +69,14 @@ public:
 
     HRESULT GetLocalDisplayName(QString& name);
     HRESULT GetLocalUserUri(QString& uri);
+
+    // --- calls and session routing ---
+    // 0 when the session was started, 1 when refused with a message, else the library's failure.
+    HRESULT MakeCall(RTC_SESSION_TYPE type, const QString& uri, const QString& name);
+    HRESULT CreateSessionWindow(const RtcSessionPtr& session, RTC_SESSION_TYPE type);
+    HRESULT InvokeTuningWizard();
+    HRESULT OpenWatchersWindow();
+    bool IsIncomingCallPromptOpen() const { return m_incomingCallPromptOpen; }
 
     // --- session windows ---
     HRESULT FindSessionWindow(const RtcSessionPtr& session, CSessionWnd*& window) const;
@@ -106,6 +115,10 @@ private:
     void ApplyRegistrationFailure(HRESULT statusCode);
     void EndFailedLogon();
 
+    void OnIncomingSession(const RtcSessionPtr& session);
+    void OnIncomingCall(const RtcSessionPtr& session, RTC_SESSION_TYPE type);
+    HRESULT RefuseUnknownMessageRecipient(const QString& uri);
+
     void CloseSessionWindows();
     void CloseWatchersWindows();
 
@@ -113,6 +126,7 @@ private:
     IMainWindowDisplay& m_display;
     IBuddyListView* m_buddyList = nullptr;
     IWatchersView* m_watchers = nullptr;
+    ISessionWindowFactory* m_sessionWindowFactory = nullptr;
 
     int m_transport = 0; // RTC_TRANSPORT; 0 until the first logon
     RtcClientPtr m_client;
@@ -130,4 +144,5 @@ private:
     int m_publishedStatus = RTCXS_PRESENCE_OFFLINE;
 
     std::vector<CSessionWnd*> m_sessionWindows;
+    bool m_incomingCallPromptOpen = false;
 };

@@ -7,6 +7,7 @@
 #include <QString>
 
 class QWidget;
+class CSessionWnd;
 
 // Menu commands and control ids the engine refers to.
 inline constexpr int ID_LOG_ON = 40001;
@@ -76,4 +77,16 @@ public:
     virtual HRESULT OpenWatchersWindow() = 0;
     virtual void CloseAllWatchersWindows() = 0; // each closes later, from the event loop
     virtual void OnWatcherEvent(const IRTCWatcherEvent2& event) = 0;
+};
+
+// Makes the windows that own sessions, and asks the user about an incoming call.
+class ISessionWindowFactory {
+public:
+    virtual ~ISessionWindowFactory() = default;
+    // A new window for a session of this type: an audio call window for the two
+    // voice types, a message window otherwise. Null when it cannot be made.
+    virtual CSessionWnd* CreateSessionWindow(RTC_SESSION_TYPE type) = 0;
+    // The modal "Incoming Call" prompt. S_OK with `accepted` set when it ended
+    // normally; a failure (accepted untouched) when it could not be shown.
+    virtual HRESULT ShowIncomingCallPrompt(const QString& callerName, const QString& callerUri, bool& accepted) = 0;
 };
