@@ -1,0 +1,136 @@
+#include "CorePump.h"
+
+#include "SipSockets.h"
+
+#include <QSocketNotifier>
+
+#include <algorithm>
+
+namespace {
+constexpr int kMaxStuckWakeups = 50;
+}
+
+CCorePump::CCorePump(std::function<void()> iterate, QObject* parent) : QObject(parent), m_iterate(std::move(iterate))
+{
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &CCorePump::OnTimer);
+    m_clock.start();
+}
+
+CCorePump::~CCorePump()
+{
+    Stop();
+}
+
+void CCorePump::Start()
+{
+    m_running = true;
+    RescanSockets();
+    Poke();
+}
+
+void CCorePump::Stop()
+{
+    m_running = false;
+    m_timer.stop();
+    ClearNotifiers();
+}
+
+void CCorePump::Poke()
+{
+    if (!m_running)
+        return;
+    m_fastUntilMs = m_clock.elapsed() + kBurstMs;
+    if (!m_iterating)
+        m_timer.start(0);
+}
+
+void CCorePump::SetMediaActive(bool active)
+{
+    m_mediaActive = active;
+    Poke();
+}
+
+void CCorePump::SetSipPorts(const std::set<int>& ports)
+{
+    m_ports = ports;
+    RescanSockets();
+}
+
+void CCorePump::RescanSockets()
+{
+    if (!m_running) {
+        ClearNotifiers();
+        return;
+    }
+    std::vector<int> sockets = FindSocketsOnPorts(m_ports);
+    std::vector<int> watched;
+    for (const auto& notifier : m_notifiers)
+        watched.push_back(static_cast<int>(notifier->socket()));
+    std::sort(sockets.begin(), sockets.end());
+    std::sort(watched.begin(), watched.end());
+    if (sockets == watched)
+        return;
+    ClearNotifiers();
+    for (int fd : sockets) {
+        auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        connect(notifier.get(), &QSocketNotifier::activated, this, [this, fd] { OnSocketActivated(fd); });
+        m_notifiers.push_back(std::move(notifier));
+    }
+    m_stuckWakeups = 0;
+}
+
+void CCorePump::ClearNotifiers()
+{
+    for (auto& notifier : m_notifiers)
+        notifier->setEnabled(false);
+    m_notifiers.clear();
+}
+
+void CCorePump::OnSocketActivated(int fd)
+{
+    if (m_iterating)
+        return;
+    RunIteration();
+    if (IsSocketOnPorts(fd, m_ports) && IsReadable(fd)) {
+        if (++m_stuckWakeups > kMaxStuckWakeups)
+            ClearNotifiers();
+    } else {
+        m_stuckWakeups = 0;
+    }
+    m_fastUntilMs = m_clock.elapsed() + kBurstMs;
+    Schedule();
+}
+
+void CCorePump::OnTimer()
+{
+    RunIteration();
+    if (m_clock.elapsed() >= m_fastUntilMs && !m_mediaActive)
+        RescanSockets();
+    Schedule();
+}
+
+void CCorePump::RunIteration()
+{
+    // A nested event loop started from inside the core must not iterate it again.
+    if (m_iterating || !m_running)
+        return;
+    m_iterating = true;
+    ++m_iterations;
+    m_iterate();
+    m_iterating = false;
+}
+
+void CCorePump::Schedule()
+{
+    if (!m_running)
+        return;
+    const qint64 now = m_clock.elapsed();
+    int period = kIdlePeriodMs;
+    if (now < m_fastUntilMs)
+        period = kFastPeriodMs;
+    else if (m_mediaActive)
+        period = kMediaPeriodMs;
+    m_timer.start(period);
+}

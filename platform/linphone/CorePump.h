@@ -1,0 +1,66 @@
+// Drives a liblinphone core from the Qt event loop. The core only works while it
+// is iterated, so the pump decides when: at once when one of its SIP sockets has
+// data or the program asked for something, quickly for a short while after that
+// (answers and follow-up work arrive in bursts), at a media pace while a call is
+// up, and almost never when nothing happens.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <set>
+#include <vector>
+
+class QSocketNotifier;
+
+class CCorePump : public QObject {
+    Q_OBJECT
+public:
+    // Burst: how long the pump keeps iterating quickly after activity.
+    static constexpr int kFastPeriodMs = 1;
+    static constexpr int kBurstMs = 300;
+    static constexpr int kMediaPeriodMs = 20;
+    static constexpr int kIdlePeriodMs = 1000;
+
+    explicit CCorePump(std::function<void()> iterate, QObject* parent = nullptr);
+    ~CCorePump() override;
+
+    void Start();
+    void Stop();
+    bool running() const { return m_running; }
+
+    // Something happened that the core has to act on: iterate now and stay fast for a burst.
+    void Poke();
+    // While media flows, the core is iterated at the media pace even without activity.
+    void SetMediaActive(bool active);
+    // The SIP listening ports of the core; the sockets bound to them are watched.
+    void SetSipPorts(const std::set<int>& ports);
+    // Looks again for the sockets on the SIP ports (they change with the transports).
+    void RescanSockets();
+
+    int iterationCount() const { return m_iterations; }
+
+private:
+    void OnTimer();
+    void OnSocketActivated(int fd);
+    void Schedule();
+    void RunIteration();
+    void ClearNotifiers();
+
+    std::function<void()> m_iterate;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_fastUntilMs = 0;
+    bool m_running = false;
+    bool m_mediaActive = false;
+    bool m_iterating = false;
+    int m_iterations = 0;
+    std::set<int> m_ports;
+    std::vector<std::unique_ptr<QSocketNotifier>> m_notifiers;
+    // A socket that stays readable across iterations is not being read by the
+    // stack; it is then left to the timer instead of spinning the loop.
+    int m_stuckWakeups = 0;
+};
