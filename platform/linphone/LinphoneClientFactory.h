@@ -18,8 +18,11 @@ struct LinphoneClientOptions {
     QString sipTraceFile;
     // Fixed SIP listening port for UDP and TCP; 0 picks a free one.
     int sipPort = 0;
-    // Address to bind SIP and RTP to; empty lets the library choose.
+    // Address to bind SIP and RTP to; empty lets the library choose (loopback for a
+    // server on this machine).
     QString bindAddress;
+    // Lifetime asked for each registration, in seconds; it is refreshed before it ends.
+    int registrationExpires = 600;
 };
 
 HRESULT CreateLinphoneRtcClient(const LinphoneClientOptions& options, RtcClientPtr& client);

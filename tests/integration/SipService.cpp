@@ -1,0 +1,79 @@
+#include "SipService.h"
+
+#include <QFile>
+#include <QProcess>
+
+namespace {
+
+constexpr int kScriptTimeoutMs = 30000;
+
+QString Script()
+{
+    return QStringLiteral(ORVALO_SOURCE_DIR "/scripts/sip-service");
+}
+
+bool RunScript(const QStringList& arguments, QString& output, QString& error)
+{
+    QProcess process;
+    process.start(Script(), arguments);
+    if (!process.waitForFinished(kScriptTimeoutMs)) {
+        process.kill();
+        process.waitForFinished(1000);
+        error = QStringLiteral("sip-service did not finish");
+        return false;
+    }
+    output = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    error = QString::fromUtf8(process.readAllStandardError()).trimmed();
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+} // namespace
+
+CSipService::CSipService(QString folder) : m_folder(std::move(folder))
+{
+}
+
+CSipService::~CSipService()
+{
+    Stop();
+}
+
+bool CSipService::Start(bool forbiddenOnBadPassword)
+{
+    QStringList arguments{QStringLiteral("start"), m_folder};
+    if (m_port > 0)
+        arguments << QStringLiteral("--port") << QString::number(m_port);
+    if (forbiddenOnBadPassword)
+        arguments << QStringLiteral("--403");
+    QString output;
+    if (!RunScript(arguments, output, m_error))
+        return false;
+    m_port = output.toInt();
+    QFile pidFile(m_folder + QStringLiteral("/kamailio.pid"));
+    if (!pidFile.open(QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("no PID file");
+        return false;
+    }
+    m_pid = pidFile.readAll().trimmed().toLongLong();
+    return m_port > 0 && m_pid > 0;
+}
+
+void CSipService::Stop()
+{
+    if (m_pid <= 0)
+        return;
+    QString output;
+    QString error;
+    RunScript({QStringLiteral("stop"), m_folder}, output, error);
+    m_pid = 0;
+}
+
+QString CSipService::server() const
+{
+    return QStringLiteral("127.0.0.1:%1").arg(m_port);
+}
+
+QString CSipService::Uri(const QString& number)
+{
+    return QStringLiteral("sip:%1@%2").arg(number, kDomain);
+}
