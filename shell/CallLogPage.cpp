@@ -20,8 +20,8 @@ namespace {
 const QString kCallingSuffix = QStringLiteral("\r\r\nCalling...");
 const QString kMemberPrefix = QStringLiteral("999");
 
-// Page size of the dialog, 195 by 226 dialog units.
-constexpr int kPageWidth = 292;
+// As large as the dial pad page, so that switching tabs keeps the window's look.
+constexpr int kPageWidth = 293;
 constexpr int kPageHeight = 367;
 
 // Keeps only characters that are safe in a file name on every system.
