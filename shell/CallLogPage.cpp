@@ -44,7 +44,7 @@ CCallLogPage::CCallLogPage(IMainWindowDisplay& display, QWidget* parent)
 {
     resize(kPageWidth, kPageHeight);
     m_list->setObjectName(QString::number(kListId));
-    m_list->SetInsertOrder(CSortListCtrl::EInsertOrder::Descending);
+    m_list->SetInsertOrder(CSortListCtrl::EInsertOrder::Append);
     m_list->SetSelectionAlwaysShown(true);
     m_list->InsertColumns(kColumnSpec);
     m_list->RestoreColumnWidths();
@@ -116,8 +116,9 @@ void CCallLogPage::Reload()
         AddPlaceholderRow();
         return;
     }
-    for (const QString& record : contents.records) {
-        SCallLogFields fields = SplitCallLogRecord(record);
+    // The file reads oldest first; the list shows the newest call on top.
+    for (auto record = contents.records.crbegin(); record != contents.records.crend(); ++record) {
+        SCallLogFields fields = SplitCallLogRecord(*record);
         if (fields.name.contains(u'@')) {
             ToDisplayNumber(fields.name);
         }
