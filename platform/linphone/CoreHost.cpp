@@ -74,15 +74,10 @@ HRESULT CCoreHost::Start(const std::shared_ptr<linphone::CoreListener>& listener
     linphone::Core::setLogCollectionPath(Std(m_dataDir));
     linphone::Core::setLogCollectionPrefix("linphone");
     linphone::Core::enableLogCollection(linphone::LogCollectionState::EnabledWithoutPreviousLogHandler);
-    linphone::LoggingService::get()->setLogLevel(m_options.sipTraceFile.isEmpty() ? linphone::LogLevel::Warning
-                                                                                  : linphone::LogLevel::Message);
-    if (!m_options.sipTraceFile.isEmpty()) {
-        m_trace = std::make_shared<CSipTrace>();
-        if (m_trace->Open(Std(m_options.sipTraceFile)))
-            linphone::LoggingService::get()->addListener(m_trace);
-        else
-            m_trace.reset();
-    }
+    m_tracing = !m_options.sipTraceFile.isEmpty() && CSipTrace::Start(Std(m_options.sipTraceFile));
+    // The level is the process's: message level while any trace is written.
+    linphone::LoggingService::get()->setLogLevel(CSipTrace::Active() ? linphone::LogLevel::Message
+                                                                     : linphone::LogLevel::Warning);
 
     auto factory = linphone::Factory::get();
     const std::string dir = Std(m_dataDir + QLatin1Char('/'));
@@ -154,7 +149,7 @@ void CCoreHost::ConfigureMedia()
             device->hasCapability(linphone::AudioDevice::Capabilities::CapabilityPlay))
             hasDevice = true;
     }
-    m_usesFiles = !m_options.playFile.isEmpty() || !m_options.recordFile.isEmpty() || !hasDevice;
+    m_usesFiles = m_options.filesOnly || !m_options.playFile.isEmpty() || !m_options.recordFile.isEmpty() || !hasDevice;
     if (m_usesFiles) {
         // Without a sound device calls still carry audio: silence goes out, what comes in is dropped.
         m_core->setUseFiles(true);
@@ -229,10 +224,9 @@ void CCoreHost::Release()
     if (m_core->getGlobalState() != linphone::GlobalState::Off)
         m_core->stop();
     m_core.reset();
-    if (m_trace) {
-        linphone::LoggingService::get()->removeListener(m_trace);
-        m_trace.reset();
-    }
+    if (m_tracing)
+        CSipTrace::Stop(Std(m_options.sipTraceFile));
+    m_tracing = false;
     RestrictPermissions();
 }
 

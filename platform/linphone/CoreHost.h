@@ -16,8 +16,6 @@ class CoreListener;
 class Config;
 } // namespace linphone
 
-class CSipTrace;
-
 class CCoreHost {
 public:
     explicit CCoreHost(const LinphoneClientOptions& options);
@@ -56,7 +54,7 @@ private:
     LinphoneClientOptions m_options;
     QString m_dataDir;
     std::shared_ptr<linphone::Core> m_core;
-    std::shared_ptr<CSipTrace> m_trace;
+    bool m_tracing = false;
     CCorePump m_pump;
     bool m_usesFiles = false;
     QString m_bindAddress;

@@ -14,6 +14,8 @@ struct LinphoneClientOptions {
     // microphone, and what is heard is recorded into recordFile (if set).
     QString playFile;
     QString recordFile;
+    // Files even when sound devices exist (headless programs); no play file sends silence.
+    bool filesOnly = false;
     // When set, the full SIP trace is written to this file.
     QString sipTraceFile;
     // Fixed SIP listening port for UDP and TCP; 0 picks a free one.

@@ -141,6 +141,9 @@ HRESULT CLinphoneProfile::Enable(int registerFlags)
     auto identity = factory->createAddress(Std(m_userUri));
     if (!server || !identity)
         return E_INVALIDARG;
+    // Called parties see the user's name, when the user URI carried one.
+    if (!m_displayName.isEmpty())
+        identity->setDisplayName(Std(m_displayName));
     server->setTransport(TransportOf(m_transport));
 
     // Contact and SDP carry the address the server can reach us at: for a

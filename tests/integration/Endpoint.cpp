@@ -7,6 +7,7 @@ const CEndpoint::Account CEndpoint::kBob{QStringLiteral("15551230002"), QStringL
 const CEndpoint::Account CEndpoint::kCarol{QStringLiteral("9995550001"), QStringLiteral("carolpw3")};
 const CEndpoint::Account CEndpoint::kDave{QStringLiteral("15551230003"), QStringLiteral("davepw4")};
 const CEndpoint::Account CEndpoint::kErin{QStringLiteral("15551230004"), QStringLiteral("erinpw5")};
+const CEndpoint::Account CEndpoint::kFrank{QStringLiteral("15551230005"), QStringLiteral("frankpw6")};
 
 CEndpoint::CEndpoint(const QString& dataDir, const QString& playFile, const QString& recordFile)
     : m_events(std::make_shared<CEventQueue>())
@@ -40,11 +41,14 @@ CEndpoint::~CEndpoint()
     }
 }
 
-RtcProfilePtr CEndpoint::RequestProfile(const CSipService& service, const Account& account, int transport)
+RtcProfilePtr CEndpoint::RequestProfile(const CSipService& service, const Account& account, int transport,
+                                        const QString& displayName)
 {
     const int cookie = 1000 + transport;
-    if (FAILED(m_client->provisioning()->GetProfile({}, {}, CSipService::Uri(account.number), service.server(),
-                                                    transport, cookie)))
+    QString uri = CSipService::Uri(account.number);
+    if (!displayName.isEmpty())
+        uri = QStringLiteral("\"%1\" <%2>").arg(displayName, uri);
+    if (FAILED(m_client->provisioning()->GetProfile({}, {}, uri, service.server(), transport, cookie)))
         return nullptr;
     auto event = m_events->Take<IRTCProfileEvent2>(
         RTCE_PROFILE, [cookie](const IRTCProfileEvent2& e) { return e.m_cookie == cookie; });
@@ -55,9 +59,9 @@ RtcProfilePtr CEndpoint::RequestProfile(const CSipService& service, const Accoun
     return m_profile;
 }
 
-bool CEndpoint::Logon(const CSipService& service, const Account& account, int transport)
+bool CEndpoint::Logon(const CSipService& service, const Account& account, int transport, const QString& displayName)
 {
-    if (!RequestProfile(service, account, transport))
+    if (!RequestProfile(service, account, transport, displayName))
         return false;
     if (FAILED(m_client->provisioning()->EnableProfile(m_profile, RTCRF_REGISTER_ALL)))
         return false;

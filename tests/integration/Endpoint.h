@@ -15,7 +15,7 @@ public:
         QString number;
         QString password;
     };
-    static const Account kAlice, kBob, kCarol, kDave, kErin;
+    static const Account kAlice, kBob, kCarol, kDave, kErin, kFrank;
     static constexpr int kAllEvents = 0x7FFFFFFF;
 
     // The data folder is created; audio comes from playFile and goes to recordFile.
@@ -29,9 +29,12 @@ public:
     const QString& dataDir() const { return m_options.dataDir; }
 
     // Asks for a profile and waits for it; null if none came.
-    RtcProfilePtr RequestProfile(const CSipService& service, const Account& account, int transport = RTCTR_UDP);
+    // A display name makes the user URI "Name <sip:...>".
+    RtcProfilePtr RequestProfile(const CSipService& service, const Account& account, int transport = RTCTR_UDP,
+                                 const QString& displayName = {});
     // The whole logon with its 401 round; true once registered.
-    bool Logon(const CSipService& service, const Account& account, int transport = RTCTR_UDP);
+    bool Logon(const CSipService& service, const Account& account, int transport = RTCTR_UDP,
+               const QString& displayName = {});
     // The next registration state event, or null.
     std::shared_ptr<IRTCRegistrationStateChangeEvent> NextRegistration(int timeoutMs = CEventQueue::kDefaultWaitMs);
     // Waits for a registration state, dropping the states before it; true if it came.
