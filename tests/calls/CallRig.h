@@ -2,6 +2,8 @@
 // session window factory, and a recording main window.
 #pragma once
 
+#include "ModalDriver.h"
+
 #include "engine/ClientEngine.h"
 #include "engine/ProcessGlobals.h"
 #include "engine/RtcEventMessage.h"
@@ -16,7 +18,6 @@
 #include <QApplication>
 #include <QPointer>
 #include <QPushButton>
-#include <QTimer>
 #include <QWidget>
 #include <QtTest>
 
@@ -47,8 +48,6 @@ public:
             m_display));
         m_factory = std::make_unique<CSessionWindowFactory>(*m_engine);
         m_engine->SetSessionWindowFactory(m_factory.get());
-        m_promptDriver.setInterval(10);
-        QObject::connect(&m_promptDriver, &QTimer::timeout, [this] { DrivePrompt(); });
     }
 
     ~CallRig()
@@ -128,40 +127,16 @@ public:
         return session;
     }
 
-    // What to do with the next prompt once it is open. A prompt nobody drives would
-    // block the test, so one that is not handled is refused after a while.
-    void whenPromptOpens(std::function<void(CIncomingCallPrompt&)> action)
-    {
-        m_promptAction = std::move(action);
-        m_promptPolls = 0;
-        m_promptDriver.start();
-    }
-    bool promptWasDriven() const { return !m_promptAction && m_promptPolls > 0; }
+    // What to do with the next prompt once it is open.
+    void whenPromptOpens(std::function<void(CIncomingCallPrompt&)> action) { m_prompts.WhenOpen(std::move(action)); }
+    bool promptWasDriven() const { return m_prompts.Acted(); }
 
-    static CIncomingCallPrompt* OpenPrompt()
-    {
-        return qobject_cast<CIncomingCallPrompt*>(QApplication::activeModalWidget());
-    }
     static void Click(CIncomingCallPrompt& prompt, int buttonId)
     {
         prompt.findChild<QPushButton*>(QString::number(buttonId))->click();
     }
 
 private:
-    void DrivePrompt()
-    {
-        ++m_promptPolls;
-        CIncomingCallPrompt* prompt = OpenPrompt();
-        if (prompt && m_promptAction) {
-            m_promptDriver.stop();
-            std::exchange(m_promptAction, nullptr)(*prompt);
-        } else if (m_promptPolls > 300) {
-            m_promptDriver.stop();
-            if (prompt)
-                prompt->reject();
-        }
-    }
-
     IsolatedHome m_home;
     MessageCapture m_messages;
     std::shared_ptr<FakeRtcClient> m_client;
@@ -169,7 +144,5 @@ private:
     OwnedDisplay m_display;
     std::unique_ptr<CClientEngine> m_engine;
     std::unique_ptr<CSessionWindowFactory> m_factory;
-    QTimer m_promptDriver;
-    std::function<void(CIncomingCallPrompt&)> m_promptAction;
-    int m_promptPolls = 0;
+    CModalDriver m_prompts;
 };
