@@ -1,0 +1,26 @@
+// The application: makes the main window around the engine's client and shows it.
+#pragma once
+
+#include "engine/ClientEngine.h"
+
+#include <QPointer>
+
+class CMainFrame;
+
+class COrvaloPhoneApp {
+public:
+    explicit COrvaloPhoneApp(RtcClientFactory factory);
+    ~COrvaloPhoneApp();
+    COrvaloPhoneApp(const COrvaloPhoneApp&) = delete;
+    COrvaloPhoneApp& operator=(const COrvaloPhoneApp&) = delete;
+
+    // Creates and shows the main window, then logs on (automatically or through the
+    // logon dialog) from the event loop. False when the engine cannot start.
+    bool InitInstance();
+
+    CMainFrame* Frame() const;
+
+private:
+    RtcClientFactory m_clientFactory;
+    QPointer<CMainFrame> m_frame; // it deletes itself when closed
+};
