@@ -12,6 +12,7 @@
 #include "shell/OrvaloPhoneApp.h"
 #include "shell/OrvaloPhoneView.h"
 #include "shell/WebLinks.h"
+#include "tests/calls/ModalDriver.h"
 #include "tests/fakes/FakeRtcClient.h"
 #include "tests/fakes/IsolatedHome.h"
 #include "tests/fakes/MessageCapture.h"
@@ -28,34 +29,6 @@
 
 inline const QString kTypedNumber = QStringLiteral("1 (555) 123-0001");
 inline const QString kUserUri = QStringLiteral("sip:15551230001@sip.orvalo.test");
-
-// Runs an action on the next modal dialog of type T as soon as it is open. The
-// dialog is looked for every few milliseconds, a bounded number of times.
-template <typename T> class ModalDriver {
-public:
-    explicit ModalDriver(std::function<void(T&)> action) : m_action(std::move(action))
-    {
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-                m_timer.stop();
-                ++m_runs;
-                m_action(*dialog);
-            } else if (++m_polls > kMaxPolls) {
-                m_timer.stop();
-            }
-        });
-        m_timer.start();
-    }
-    int Runs() const { return m_runs; }
-
-private:
-    static constexpr int kMaxPolls = 400;
-    std::function<void(T&)> m_action;
-    QTimer m_timer;
-    int m_polls = 0;
-    int m_runs = 0;
-};
 
 class ShellHarness {
 public:

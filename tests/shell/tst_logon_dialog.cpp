@@ -144,12 +144,13 @@ private slots:
     void anEmptyPasswordSavesButStartsNothing()
     {
         ShellHarness shell;
-        ModalDriver<CLogonDialog> logon([](CLogonDialog& dialog) {
+        CModalDriver logon;
+        logon.WhenOpen<CLogonDialog>([](CLogonDialog& dialog) {
             Fill(dialog, kTypedNumber, QStringLiteral("alice"), QString());
             dialog.accept();
         });
         QVERIFY(shell.app->InitInstance());
-        QTRY_COMPARE(logon.Runs(), 1);
+        QTRY_VERIFY(logon.Acted());
         QCOMPARE(Stored(kSettingUserUri), kTypedNumber);
         QCOMPARE(shell.client->log().count("Client.GetProfile"), 0);
         QVERIFY(shell.menu()->Action(ID_LOG_ON)->isEnabled());
@@ -159,12 +160,13 @@ private slots:
     void theTypedPasswordAnswersTheChallengeWithoutBeingStored()
     {
         ShellHarness shell;
-        ModalDriver<CLogonDialog> logon([](CLogonDialog& dialog) {
+        CModalDriver logon;
+        logon.WhenOpen<CLogonDialog>([](CLogonDialog& dialog) {
             Fill(dialog, kTypedNumber, QStringLiteral("alice"), QStringLiteral("typed-pw"));
             dialog.accept();
         });
         QVERIFY(shell.app->InitInstance());
-        QTRY_COMPARE(logon.Runs(), 1);
+        QTRY_VERIFY(logon.Acted());
         QCOMPARE(shell.client->log().count("Client.GetProfile"), 1);
         QVERIFY(shell.view()->AwayTimer().isActive());
         QCOMPARE(Stored(kSettingPassword), QStringLiteral("<missing>"));
@@ -181,18 +183,20 @@ private slots:
     {
         ShellHarness shell;
         CSettingsStore::WriteSetting(kSettingAutoLogon, QStringLiteral("0"));
-        ModalDriver<CLogonDialog> first([](CLogonDialog& dialog) { dialog.reject(); });
+        CModalDriver first;
+        first.WhenOpen<CLogonDialog>([](CLogonDialog& dialog) { dialog.reject(); });
         QVERIFY(shell.app->InitInstance());
-        QTRY_COMPARE(first.Runs(), 1);
+        QTRY_VERIFY(first.Acted());
         // A logon is already on its way: the engine refuses a second one.
         QCOMPARE(shell.view()->Engine()->StartLogon(kUserUri, QStringLiteral("127.0.0.1"), QStringLiteral("UDP")),
                  S_OK);
-        ModalDriver<CLogonDialog> second([](CLogonDialog& dialog) {
+        CModalDriver second;
+        second.WhenOpen<CLogonDialog>([](CLogonDialog& dialog) {
             Fill(dialog, kTypedNumber, QStringLiteral("alice"), QStringLiteral("alicepw1"));
             dialog.accept();
         });
         shell.view()->LogOn();
-        QCOMPARE(second.Runs(), 1);
+        QVERIFY(second.Acted());
         QCOMPARE(shell.client->log().count("Client.GetProfile"), 1);
         QVERIFY(!shell.view()->AwayTimer().isActive());
     }

@@ -20,9 +20,10 @@
 
 namespace {
 // Answers the next address prompt with the text (OK) or cancels it (null text).
-std::unique_ptr<ModalDriver<CAddressDialog>> AnswerPrompt(const QString& text, QString* title = nullptr)
+std::unique_ptr<CModalDriver> AnswerPrompt(const QString& text, QString* title = nullptr)
 {
-    return std::make_unique<ModalDriver<CAddressDialog>>([text, title](CAddressDialog& dialog) {
+    auto driver = std::make_unique<CModalDriver>();
+    driver->WhenOpen<CAddressDialog>([text, title](CAddressDialog& dialog) {
         if (title)
             *title = dialog.windowTitle();
         if (text.isNull()) {
@@ -33,6 +34,7 @@ std::unique_ptr<ModalDriver<CAddressDialog>> AnswerPrompt(const QString& text, Q
         edit->setText(text);
         dialog.accept();
     });
+    return driver;
 }
 
 void Click(QWidget& widget, QPoint at)
@@ -74,7 +76,7 @@ private slots:
         QString shownTitle;
         const auto prompt = AnswerPrompt(typed, &shownTitle);
         shell.menu()->Action(command)->trigger();
-        QCOMPARE(prompt->Runs(), 1);
+        QVERIFY(prompt->Acted());
         QCOMPARE(shownTitle, title);
 
         const FakeCall* created = shell.client->log().last("Client.CreateSession");
@@ -101,7 +103,7 @@ private slots:
         shell.view()->DialPad()->SetNumber(QStringLiteral("5551234"));
         const auto prompt = AnswerPrompt(QString());
         shell.menu()->Action(ID_CALL)->trigger();
-        QCOMPARE(prompt->Runs(), 1);
+        QVERIFY(prompt->Acted());
         QCOMPARE(shell.client->log().count("Client.CreateSession"), 0);
         QCOMPARE(shell.view()->DialPad()->Number(), QStringLiteral("5551234"));
         QCOMPARE(shell.view()->TabCtrl()->currentIndex(), 0);
@@ -286,14 +288,15 @@ private slots:
     {
         ShellHarness shell;
         shell.startLoggedOn();
-        ModalDriver<CLogonDialog> logon([](CLogonDialog& dialog) { dialog.reject(); });
+        CModalDriver logon;
+        logon.WhenOpen<CLogonDialog>([](CLogonDialog& dialog) { dialog.reject(); });
         // A second rejection straight out of registering asks the user again.
         shell.registration(RTCRS_REGISTERING);
         shell.registration(RTCRS_REJECTED, RTC_E_STATUS_CLIENT_FORBIDDEN);
         shell.registration(RTCRS_REGISTERING);
         shell.registration(RTCRS_REJECTED, RTC_E_STATUS_CLIENT_FORBIDDEN);
-        QCOMPARE(logon.Runs(), 0);
-        QTRY_COMPARE(logon.Runs(), 1);
+        QVERIFY(!logon.Acted());
+        QTRY_VERIFY(logon.Acted());
         QVERIFY(shell.menu()->Action(ID_LOG_ON)->isEnabled());
     }
 
@@ -349,14 +352,15 @@ private slots:
         QCOMPARE(shell.opened, QList<QUrl>({WebPageUrl(WebPage::PrivacyPolicy), WebPageUrl(WebPage::TermsOfUse),
                                             WebPageUrl(WebPage::Account)}));
         QString version;
-        ModalDriver<CAboutBox> about([&version](CAboutBox& box) {
+        CModalDriver about;
+        about.WhenOpen<CAboutBox>([&version](CAboutBox& box) {
             for (const QLabel* label : box.findChildren<QLabel*>())
                 version += label->text();
             version += box.windowTitle();
             box.findChild<QPushButton*>(QStringLiteral("1"))->click();
         });
         shell.menu()->Action(ID_ABOUT)->trigger();
-        QCOMPARE(about.Runs(), 1);
+        QVERIFY(about.Acted());
         QCOMPARE(version, QStringLiteral("Orvalo Phone Version 1.12About Orvalo Phone"));
     }
 

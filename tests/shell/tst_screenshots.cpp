@@ -73,12 +73,13 @@ private slots:
     void loggedOffWindow()
     {
         ShellHarness shell;
-        ModalDriver<CLogonDialog> logon([](CLogonDialog& dialog) {
+        CModalDriver logon;
+        logon.WhenOpen<CLogonDialog>([](CLogonDialog& dialog) {
             Save(dialog, QStringLiteral("dialog-logon"));
             dialog.reject();
         });
         QVERIFY(shell.app->InitInstance());
-        QTRY_COMPARE(logon.Runs(), 1);
+        QTRY_VERIFY(logon.Acted());
         const QImage window = Save(*shell.frame(), QStringLiteral("main-window-logged-off"));
         QVERIFY(DistinctColours(window) > 50);
     }

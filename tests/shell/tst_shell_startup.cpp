@@ -21,9 +21,10 @@ private slots:
     {
         ShellHarness shell;
         CSettingsStore::WriteSetting(kSettingAutoLogon, QStringLiteral("0"));
-        ModalDriver<CLogonDialog> cancel([](CLogonDialog& dialog) { dialog.reject(); });
+        CModalDriver cancel;
+        cancel.WhenOpen<CLogonDialog>([](CLogonDialog& dialog) { dialog.reject(); });
         QVERIFY(shell.app->InitInstance());
-        QTRY_COMPARE(cancel.Runs(), 1);
+        QTRY_VERIFY(cancel.Acted());
 
         CMainFrame& frame = *shell.frame();
         QCOMPARE(frame.windowTitle(), QStringLiteral("Orvalo Phone"));
@@ -58,11 +59,12 @@ private slots:
         ShellHarness shell;
         shell.client->m_volume[RTCAD_SPEAKER] = 65535;
         shell.client->m_volume[RTCAD_MICROPHONE] = 1000;
-        ModalDriver<CLogonDialog> cancel([](CLogonDialog& dialog) { dialog.reject(); });
+        CModalDriver cancel;
+        cancel.WhenOpen<CLogonDialog>([](CLogonDialog& dialog) { dialog.reject(); });
         QVERIFY(shell.app->InitInstance());
         QCOMPARE(shell.view()->DialPad()->VolumeSliderPosition(RTCAD_SPEAKER), 0);
         QCOMPARE(shell.view()->DialPad()->VolumeSliderPosition(RTCAD_MICROPHONE), 64535);
-        QTRY_COMPARE(cancel.Runs(), 1);
+        QTRY_VERIFY(cancel.Acted());
     }
 
     void withoutAutomaticLogonTheDialogFollowsTheWindow_data()
@@ -85,13 +87,14 @@ private slots:
         if (!userUri.isNull())
             CSettingsStore::WriteSetting(kSettingUserUri, userUri);
         bool windowShownFirst = false;
-        ModalDriver<CLogonDialog> cancel([&](CLogonDialog& dialog) {
+        CModalDriver cancel;
+        cancel.WhenOpen<CLogonDialog>([&](CLogonDialog& dialog) {
             windowShownFirst = shell.frame()->isVisible();
             dialog.reject();
         });
         QVERIFY(shell.app->InitInstance());
-        QCOMPARE(cancel.Runs(), 0); // not inside start-up itself
-        QTRY_COMPARE(cancel.Runs(), 1);
+        QVERIFY(!cancel.Acted()); // not inside start-up itself
+        QTRY_VERIFY(cancel.Acted());
         QVERIFY(windowShownFirst);
         QCOMPARE(shell.client->log().count("Client.GetProfile"), 0);
         QVERIFY(shell.menu()->Action(ID_LOG_ON)->isEnabled());
@@ -102,9 +105,10 @@ private slots:
         ShellHarness shell;
         ServiceConfig::setCurrent(
             {QStringLiteral("127.0.0.1:5070"), QStringLiteral("sip.orvalo.test"), QStringLiteral("www.orvalo.test")});
-        ModalDriver<CLogonDialog> unexpected([](CLogonDialog& dialog) { dialog.reject(); });
+        CModalDriver unexpected;
+        unexpected.WhenOpen<CLogonDialog>([](CLogonDialog& dialog) { dialog.reject(); });
         shell.startLoggedOn();
-        QCOMPARE(unexpected.Runs(), 0);
+        QVERIFY(!unexpected.Acted());
 
         const FakeCall* request = shell.client->log().last("Client.GetProfile");
         QVERIFY(request);
