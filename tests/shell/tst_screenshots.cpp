@@ -10,6 +10,7 @@
 #include "shell/OrvaloPhoneView.h"
 
 #include <QDir>
+#include <QMenu>
 #include <QTabBar>
 
 namespace {
@@ -65,6 +66,16 @@ private slots:
             const QImage pageImage = Save(*shell.view()->Page(page), QString::fromLatin1(names[page]));
             QVERIFY(DistinctColours(pageImage) > 10);
         }
+        // The status menu with "Online" checked, and with another status.
+        QMenu& presence = *shell.menu()->PresenceMenu();
+        for (const int command : {40012, 40015}) {
+            shell.menu()->Action(command)->trigger();
+            presence.popup(QPoint(0, 0));
+            QVERIFY(QTest::qWaitForWindowExposed(&presence));
+            QVERIFY(DistinctColours(Save(presence, QStringLiteral("menu-presence-status-%1").arg(command))) > 10);
+            presence.hide();
+        }
+
         // The band above the tabs is painted in the window colour.
         const QImage view = shell.view()->grab().toImage();
         QVERIFY(ShareOf(view.copy(0, 0, view.width(), COrvaloPhoneView::kTabTop), QColor(221, 238, 255)) > 0.3);
