@@ -14,31 +14,43 @@
 #include <functional>
 
 namespace {
-// Runs the steps on the open prompt, one event-loop turn apart, until the prompt closes.
-void WhileOpen(const QList<std::function<void(CAddressDialog&)>>& steps)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    auto next = std::make_shared<int>(0);
-    auto polls = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, steps, next, polls] {
-        auto* dialog = qobject_cast<CAddressDialog*>(QApplication::activeModalWidget());
-        if (++*polls > 400 || *next >= steps.size()) {
-            timer->deleteLater();
+using PromptStep = std::function<void(CAddressDialog&)>;
+
+// Runs the steps on the open prompt, one timer tick apart, while the script lives.
+class PromptScript {
+public:
+    explicit PromptScript(QList<PromptStep> steps) : m_steps(std::move(steps))
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Step(); });
+        m_timer.start();
+    }
+
+private:
+    static constexpr int kMaxPolls = 400;
+
+    void Step()
+    {
+        if (++m_polls > kMaxPolls || m_next >= m_steps.size()) {
+            m_timer.stop();
             return;
         }
-        if (dialog)
-            steps.at((*next)++)(*dialog);
-    });
-    timer->start();
-}
+        if (auto* dialog = qobject_cast<CAddressDialog*>(QApplication::activeModalWidget()))
+            m_steps.at(m_next++)(*dialog);
+    }
+
+    QList<PromptStep> m_steps;
+    QTimer m_timer;
+    int m_next = 0;
+    int m_polls = 0;
+};
 
 QLineEdit* Edit(CAddressDialog& dialog)
 {
     return dialog.findChild<QLineEdit*>();
 }
 
-std::function<void(CAddressDialog&)> Type(const QString& text)
+PromptStep Type(const QString& text)
 {
     return [text](CAddressDialog& dialog) {
         Edit(dialog)->clear();
@@ -60,12 +72,12 @@ private slots:
     {
         CSettingsStore::WriteSetting(kSettingLastCalledUri, QStringLiteral("999 555 0001"));
         QString prefilled;
-        WhileOpen({[&prefilled](CAddressDialog& dialog) {
-                       prefilled = Edit(dialog)->text();
-                       QCOMPARE(dialog.objectName(), QStringLiteral("105"));
-                       QCOMPARE(Edit(dialog)->objectName(), QStringLiteral("1006"));
-                   },
-                   Type(QStringLiteral("1 (555) 123-0002"))});
+        const PromptScript script({[&prefilled](CAddressDialog& dialog) {
+                                       prefilled = Edit(dialog)->text();
+                                       QCOMPARE(dialog.objectName(), QStringLiteral("105"));
+                                       QCOMPARE(Edit(dialog)->objectName(), QStringLiteral("1006"));
+                                   },
+                                   Type(QStringLiteral("1 (555) 123-0002"))});
         QString address;
         QCOMPARE(PromptForAddress(nullptr, QStringLiteral("OrvaloPhone Call"), &address), S_OK);
         QCOMPARE(prefilled, QStringLiteral("999 555 0001"));
@@ -80,13 +92,13 @@ private slots:
         MessageCapture messages;
         bool stillOpen = false;
         QWidget* focused = nullptr;
-        WhileOpen({Type(QStringLiteral("12345")),
-                   [&](CAddressDialog& dialog) {
-                       stillOpen = dialog.isVisible();
-                       focused = dialog.focusWidget();
-                       QCOMPARE(focused, Edit(dialog));
-                   },
-                   Type(QStringLiteral("999 555 0001"))});
+        const PromptScript script({Type(QStringLiteral("12345")),
+                                   [&](CAddressDialog& dialog) {
+                                       stillOpen = dialog.isVisible();
+                                       focused = dialog.focusWidget();
+                                       QCOMPARE(focused, Edit(dialog));
+                                   },
+                                   Type(QStringLiteral("999 555 0001"))});
         QString address;
         QCOMPARE(PromptForAddress(nullptr, QStringLiteral("Add Buddy"), &address), S_OK);
         QVERIFY(stillOpen);
@@ -98,7 +110,7 @@ private slots:
     void entriesStopAtTwentyCharacters()
     {
         QString name;
-        WhileOpen({Type(QStringLiteral("A name of thirty characters xx"))});
+        const PromptScript script({Type(QStringLiteral("A name of thirty characters xx"))});
         QCOMPARE(PromptForAddress(nullptr, QStringLiteral("Add Group"), nullptr, &name), S_OK);
         QCOMPARE(name, QStringLiteral("A name of thirty cha"));
     }
@@ -116,10 +128,8 @@ private slots:
     {
         QFETCH(bool, askName);
         QFETCH(QString, typed);
-        if (typed.isNull())
-            WhileOpen({[](CAddressDialog& dialog) { dialog.reject(); }});
-        else
-            WhileOpen({Type(typed)});
+        const PromptStep cancel = [](CAddressDialog& dialog) { dialog.reject(); };
+        const PromptScript script({typed.isNull() ? cancel : Type(typed)});
         QString address = QStringLiteral("untouched");
         QString name = QStringLiteral("untouched");
         const HRESULT hr = askName ? PromptForAddress(nullptr, QStringLiteral("Add Group"), nullptr, &name)
@@ -132,7 +142,7 @@ private slots:
     void anOwnerThatGoesAwayEndsThePrompt()
     {
         auto* owner = new QWidget;
-        WhileOpen({[owner](CAddressDialog&) { delete owner; }});
+        const PromptScript script({[owner](CAddressDialog&) { delete owner; }});
         QString address;
         QVERIFY(FAILED(PromptForAddress(owner, QStringLiteral("Add Buddy"), &address)));
         QVERIFY(address.isEmpty());
