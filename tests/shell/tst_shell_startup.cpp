@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 
 class TestShellStartUp : public QObject {
     Q_OBJECT
@@ -133,67 +132,6 @@ private slots:
         QVERIFY(!shell.app->InitInstance());
         QVERIFY(!shell.app->Frame());
         QCOMPARE(shell.messages.texts, QStringList({QStringLiteral("RTC Client v1.1 or higher required!")}));
-    }
-
-    void theMenuHasEveryCommand_data()
-    {
-        QTest::addColumn<int>("id");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("menu");
-        const QString file = QStringLiteral("&File"), action = QStringLiteral("&Action"),
-                      tools = QStringLiteral("&Tools"), help = QStringLiteral("&Help"),
-                      status = QStringLiteral("&Presence Status");
-        const std::tuple<int, const char*, QString> items[] = {
-            {40001, "Log O&n...", file},
-            {40002, "Log O&ff", file},
-            {40003, "E&xit", file},
-            {40011, "In&visible", status},
-            {40012, "&Online", status},
-            {40016, "Be &Right Back", status},
-            {40018, "Out to &Lunch", status},
-            {40005, "&Call...", action},
-            {40006, "&Message...", action},
-            {32800, "&Recharge Account...", action},
-            {32787, "Add &Buddy...", tools},
-            {32823, "Add &Group...", tools},
-            {40007, "Tuning &Wizard...", tools},
-            {110, "&Watchers...", tools},
-            {32771, "&Privacy Policy", help},
-            {32772, "&Terms of Use", help},
-            {32791, "&About Orvalo Phone...", help},
-        };
-        for (const auto& [id, text, menu] : items)
-            QTest::newRow(text) << id << QString::fromLatin1(text) << menu;
-    }
-    void theMenuHasEveryCommand()
-    {
-        QFETCH(int, id);
-        QFETCH(QString, text);
-        QFETCH(QString, menu);
-        QMenuBar bar;
-        CMainMenu mainMenu(bar);
-        QAction* item = mainMenu.Action(id);
-        QVERIFY(item);
-        QCOMPARE(item->text(), text);
-        QCOMPARE(item->data().toInt(), id);
-        auto* owner = qobject_cast<QMenu*>(item->parent());
-        QVERIFY(owner && owner->actions().contains(item));
-        QCOMPARE(owner->title(), menu);
-        QSignalSpy chosen(&mainMenu, &CMainMenu::command);
-        item->setEnabled(true);
-        item->trigger();
-        QCOMPARE(chosen.value(0).value(0).toInt(), id);
-    }
-
-    void theFileMenuKeepsItsPositions()
-    {
-        QMenuBar bar;
-        CMainMenu menu(bar);
-        const QList<QAction*> file = menu.FileMenu()->actions();
-        QCOMPARE(file.value(3), menu.PresenceMenu()->menuAction());
-        const QList<QAction*> top = bar.actions();
-        QCOMPARE(top.value(1), menu.ActionMenu()->menuAction());
-        QCOMPARE(top.value(2), menu.ToolsMenu()->menuAction());
     }
 };
 
