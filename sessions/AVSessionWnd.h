@@ -50,12 +50,10 @@ public:
     // Whole seconds the call has been connected.
     int Seconds() const { return m_seconds; }
     bool IsCallTimerRunning() const { return m_callTimer.isActive(); }
-    bool IsDestroyed() const { return m_destroyed; }
-
-    // The state's text on the call status line; empty for states that show none.
-    static QString StateText(RTC_SESSION_STATE state);
 
 private:
+    // The state's text on the call status line; empty for states that show none.
+    static QString StateText(RTC_SESSION_STATE state);
     // The engine's display while the engine that owns this window is alive.
     IMainWindowDisplay* Display() const;
     HRESULT GetClient(RtcClientPtr& client) const;
