@@ -124,6 +124,9 @@ void CClientEngine::ReleaseClientAfterFailedInit()
 
 void CClientEngine::OnDestroy()
 {
+    // Windows still open outlive the engine; they must not call back into it.
+    for (CSessionWnd* window : std::exchange(m_sessionWindows, {}))
+        window->SetEngine(nullptr);
     m_profile.reset();
     if (m_buddyList)
         m_buddyList->ClearBuddyItems();

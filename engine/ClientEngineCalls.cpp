@@ -155,6 +155,8 @@ void CClientEngine::OnIncomingCall(const RtcSessionPtr& session, RTC_SESSION_TYP
         return;
     }
     m_incomingCallPromptOpen = false;
+    if (FAILED(prompt))
+        m_client->PlayRing(RTCRT_PHONE, false); // no prompt ever rang: stop the first ring here
 
     // While the prompt was open the caller may have given up, or the user logged off.
     RTC_SESSION_STATE state = RTCSS_DISCONNECTED;

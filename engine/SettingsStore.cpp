@@ -84,6 +84,18 @@ HRESULT CSettingsStore::WriteSetting(const QString& name, const QString& text)
     return settings.status() == QSettings::AccessError ? E_FAIL : S_OK;
 }
 
+HRESULT CSettingsStore::RemoveSetting(const QString& name)
+{
+    QSettings settings = OpenSettings();
+#if !defined(Q_OS_WIN)
+    if (!RestrictToOwner(settings.fileName()) || !SetAsideIfUnreadable(settings.fileName()))
+        return E_FAIL;
+#endif
+    settings.remove(name);
+    settings.sync();
+    return settings.status() == QSettings::AccessError ? E_FAIL : S_OK;
+}
+
 bool CSettingsStore::IsFlagSet(const QString& name)
 {
     QString value;

@@ -28,6 +28,9 @@ public:
     // Stores `text` under the name; the settings file is left readable by its owner only.
     static HRESULT WriteSetting(const QString& name, const QString& text);
 
+    // Removes the named value; a value that is not there is already removed.
+    static HRESULT RemoveSetting(const QString& name);
+
     // A flag is on when its value is the text "1"; missing, empty or anything else is off.
     static bool IsFlagSet(const QString& name);
 };

@@ -146,7 +146,7 @@ void CDialPadPage::CreateKeys()
     connect(AddButton(kClearId, QStringLiteral("Clear"), DialogRect(84, 77, kKeyWidth, kKeyHeight)),
             &QPushButton::clicked, this, &CDialPadPage::OnClear);
     connect(AddButton(kEndId, QStringLiteral("&End"), DialogRect(118, 77, kKeyWidth, kKeyHeight)),
-            &QPushButton::clicked, this, &CDialPadPage::OnEnd);
+            &QPushButton::clicked, this, &CDialPadPage::EndCall);
 
     for (const SKey& key : kKeys) {
         const QChar character(key.character);
@@ -350,7 +350,7 @@ void CDialPadPage::OnClear()
     SetStatusText(QString());
 }
 
-void CDialPadPage::OnEnd()
+void CDialPadPage::EndCall()
 {
     if (!g_activeCallWindow) {
         return;

@@ -58,6 +58,8 @@ public:
     int VolumeSliderPosition(RTC_AUDIO_DEVICE device) const;
     bool IsHoldChecked() const;
     bool IsMuteChecked() const;
+    // The End key: ends the call in progress, if any, and says so.
+    void EndCall();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -75,7 +77,6 @@ private:
     void OnKey(QChar key, RTC_DTMF tone);
     void OnSend();
     void OnClear();
-    void OnEnd();
     void OnHold(bool held);
     void OnMute(bool muted);
     void OnVolumeAction(RTC_AUDIO_DEVICE device);

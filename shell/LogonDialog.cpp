@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QSettings>
 
 namespace {
 const QString kTransport = QStringLiteral("UDP");
@@ -21,16 +20,6 @@ const QString kTransport = QStringLiteral("UDP");
 QString FlagText(const QCheckBox& box)
 {
     return box.isChecked() ? QStringLiteral("1") : QString();
-}
-
-// The store only reads and writes; the password is the one value that must go away.
-// The settings file exists at this point and keeps its owner-only mode when rewritten.
-void ForgetStoredPassword()
-{
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quenlark"),
-                       QStringLiteral("OrvaloPhone"));
-    settings.remove(QLatin1String(kSettingPassword));
-    settings.sync();
 }
 
 QLineEdit* AddField(QWidget& dialog, const QString& label, const QString& id, int y)
@@ -139,5 +128,5 @@ void CLogonDialog::StoreSettings(const QString& typedNumber)
     if (m_rememberPassword->isChecked() || m_autoLogon->isChecked())
         CSettingsStore::WriteSetting(QLatin1String(kSettingPassword), m_password->text());
     else
-        ForgetStoredPassword();
+        CSettingsStore::RemoveSetting(QLatin1String(kSettingPassword));
 }

@@ -277,11 +277,7 @@ void COrvaloPhoneView::LogOff()
 {
     const CWaitCursor wait;
     StopAwayTimer();
-    // The dial pad's End key: it ends the call in progress and says so.
-    if (g_activeCallWindow) {
-        if (auto* end = m_dialPad->findChild<QAbstractButton*>(QString::number(CDialPadPage::kEndId)))
-            end->click();
-    }
+    m_dialPad->EndCall();
     ResetPhoneDisplay();
     m_callLog->ClearForLogOff();
     m_buddyPage->ShowAddBuddyLink(false);

@@ -182,6 +182,26 @@ private slots:
         }
     }
 
+    void anIncomingCallThatCannotBePromptedStopsRingingAndIsRejected()
+    {
+        // No window factory: the prompt cannot open.
+        auto session = m_client->makeIncomingSession(RTCST_PC_TO_PC, "sip:9995550001@sip.orvalo.test", "Carol");
+        deliver(RTCE_SESSION_STATE_CHANGE, FakeEvents::sessionState(session, RTCSS_INCOMING));
+        QCOMPARE(m_client->log().opsMatching("Client.PlayRing"), QStringList({"Client.PlayRing", "Client.PlayRing"}));
+        QCOMPARE(m_client->log().last("Client.PlayRing")->args, QVariantList({RTCRT_PHONE, false}));
+        QCOMPARE(m_client->log().last("Session.Terminate")->args, QVariantList({RTCTR_REJECT}));
+    }
+
+    void windowsOutlivingTheEngineForgetIt()
+    {
+        RecordingSessionWnd chat;
+        sessionWithWindow(chat, RTCST_MULTIPARTY_IM);
+        QCOMPARE(chat.Engine(), m_engine.data());
+        m_engine.reset();
+        QCOMPARE(chat.Engine(), nullptr);
+        chat.SetSession(nullptr);
+    }
+
     void eventsAfterTheEngineIsGoneAreLost()
     {
         auto client = m_client;

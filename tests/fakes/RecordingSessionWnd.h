@@ -16,8 +16,11 @@ public:
         if (m_isCall)
             g_activeCallWindow = this;
     }
+    // Like every session window, it leaves the engine's list when it goes.
     ~RecordingSessionWnd() override
     {
+        if (m_engine)
+            m_engine->RemoveSessionWindow(this);
         if (m_isCall && g_activeCallWindow == this)
             g_activeCallWindow = nullptr;
     }
