@@ -42,6 +42,7 @@ void CCorePump::Poke()
     if (!m_running)
         return;
     m_fastUntilMs = m_clock.elapsed() + kBurstMs;
+    m_settledAtMs = m_fastUntilMs + kSettlingMs;
     if (!m_iterating)
         m_timer.start(0);
 }
@@ -54,7 +55,17 @@ void CCorePump::SetMediaActive(bool active)
 
 void CCorePump::SetSipPorts(const std::set<int>& ports)
 {
-    m_ports = ports;
+    m_filter.localPorts = ports;
+    if (ports.empty())
+        m_filter.peers.clear();
+    RescanSockets();
+}
+
+void CCorePump::AddSipPeer(const QHostAddress& address, int port)
+{
+    const auto peer = std::make_pair(address, port);
+    if (std::find(m_filter.peers.begin(), m_filter.peers.end(), peer) == m_filter.peers.end())
+        m_filter.peers.push_back(peer);
     RescanSockets();
 }
 
@@ -64,7 +75,7 @@ void CCorePump::RescanSockets()
         ClearNotifiers();
         return;
     }
-    std::vector<int> sockets = FindSocketsOnPorts(m_ports);
+    std::vector<int> sockets = FindSipSockets(m_filter);
     std::vector<int> watched;
     for (const auto& notifier : m_notifiers)
         watched.push_back(static_cast<int>(notifier->socket()));
@@ -93,20 +104,22 @@ void CCorePump::OnSocketActivated(int fd)
     if (m_iterating)
         return;
     RunIteration();
-    if (IsSocketOnPorts(fd, m_ports) && IsReadable(fd)) {
+    if (IsSipSocket(fd, m_filter) && IsReadable(fd)) {
         if (++m_stuckWakeups > kMaxStuckWakeups)
             ClearNotifiers();
     } else {
         m_stuckWakeups = 0;
     }
     m_fastUntilMs = m_clock.elapsed() + kBurstMs;
+    m_settledAtMs = m_fastUntilMs + kSettlingMs;
     Schedule();
 }
 
 void CCorePump::OnTimer()
 {
     RunIteration();
-    if (m_clock.elapsed() >= m_fastUntilMs && !m_mediaActive)
+    // Connections to servers come and go; listening sockets only change with the transports.
+    if (!m_filter.peers.empty() && m_clock.elapsed() >= m_fastUntilMs && !m_mediaActive)
         RescanSockets();
     Schedule();
 }
@@ -132,5 +145,7 @@ void CCorePump::Schedule()
         period = kFastPeriodMs;
     else if (m_mediaActive)
         period = kMediaPeriodMs;
+    else if (now < m_settledAtMs)
+        period = kSettlingPeriodMs;
     m_timer.start(period);
 }

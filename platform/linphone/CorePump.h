@@ -2,8 +2,11 @@
 // is iterated, so the pump decides when: at once when one of its SIP sockets has
 // data or the program asked for something, quickly for a short while after that
 // (answers and follow-up work arrive in bursts), at a media pace while a call is
-// up, and almost never when nothing happens.
+// up, once a second for a while after activity (retransmissions), and every few
+// seconds when nothing happens (refreshes and keep-alives are not urgent).
 #pragma once
+
+#include "SipSockets.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -23,7 +26,9 @@ public:
     static constexpr int kFastPeriodMs = 1;
     static constexpr int kBurstMs = 300;
     static constexpr int kMediaPeriodMs = 20;
-    static constexpr int kIdlePeriodMs = 1000;
+    static constexpr int kSettlingPeriodMs = 1000;
+    static constexpr int kSettlingMs = 15000;
+    static constexpr int kIdlePeriodMs = 5000;
 
     explicit CCorePump(std::function<void()> iterate, QObject* parent = nullptr);
     ~CCorePump() override;
@@ -38,7 +43,9 @@ public:
     void SetMediaActive(bool active);
     // The SIP listening ports of the core; the sockets bound to them are watched.
     void SetSipPorts(const std::set<int>& ports);
-    // Looks again for the sockets on the SIP ports (they change with the transports).
+    // A server the core keeps connections to (TCP, TLS); they are watched too.
+    void AddSipPeer(const QHostAddress& address, int port);
+    // Looks again for the core's sockets (they change with transports and connections).
     void RescanSockets();
 
     int iterationCount() const { return m_iterations; }
@@ -54,11 +61,12 @@ private:
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_fastUntilMs = 0;
+    qint64 m_settledAtMs = 0;
     bool m_running = false;
     bool m_mediaActive = false;
     bool m_iterating = false;
     int m_iterations = 0;
-    std::set<int> m_ports;
+    SipSocketFilter m_filter;
     std::vector<std::unique_ptr<QSocketNotifier>> m_notifiers;
     // A socket that stays readable across iterations is not being read by the
     // stack; it is then left to the timer instead of spinning the loop.

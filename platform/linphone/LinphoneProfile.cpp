@@ -153,6 +153,11 @@ HRESULT CLinphoneProfile::Enable(int registerFlags)
         client->host().SetBindAddress(QStringLiteral("127.0.0.1"));
     if (m_transport == RTCTR_TLS)
         client->EnsureTlsTransport();
+    // Requests from the server may come back over the connection to it: it is watched as well.
+    const QHostAddress proxy(QString::fromStdString(server->getDomain()));
+    if (m_transport != RTCTR_UDP && !proxy.isNull())
+        client->host().pump().AddSipPeer(proxy, server->getPort() > 0 ? server->getPort()
+                                                                      : (m_transport == RTCTR_TLS ? 5061 : 5060));
 
     ApplyCredentials();
     if (m_linphoneAccount) {

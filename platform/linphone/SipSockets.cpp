@@ -9,38 +9,61 @@
 
 namespace {
 
-int LocalPort(int fd)
+// The address and port of a socket end; port -1 if it has none.
+std::pair<QHostAddress, int> Endpoint(const sockaddr_storage& address)
 {
-    sockaddr_storage address{};
-    socklen_t length = sizeof(address);
-    if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return -1;
-    if (address.ss_family == AF_INET)
-        return ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port);
-    if (address.ss_family == AF_INET6)
-        return ntohs(reinterpret_cast<const sockaddr_in6*>(&address)->sin6_port);
-    return -1;
+    if (address.ss_family == AF_INET) {
+        const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(&address);
+        return {QHostAddress(reinterpret_cast<const sockaddr*>(ipv4)), ntohs(ipv4->sin_port)};
+    }
+    if (address.ss_family == AF_INET6) {
+        const auto* ipv6 = reinterpret_cast<const sockaddr_in6*>(&address);
+        return {QHostAddress(reinterpret_cast<const sockaddr*>(ipv6)), ntohs(ipv6->sin6_port)};
+    }
+    return {QHostAddress(), -1};
 }
 
 } // namespace
 
-bool IsSocketOnPorts(int fd, const std::set<int>& localPorts)
+bool IsSipSocket(int fd, const SipSocketFilter& filter)
 {
     struct stat status {};
     if (fstat(fd, &status) != 0 || !S_ISSOCK(status.st_mode))
         return false;
-    return localPorts.count(LocalPort(fd)) > 0;
+    sockaddr_storage local{};
+    socklen_t length = sizeof(local);
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        return false;
+    const auto [localAddress, localPort] = Endpoint(local);
+    if (localPort < 0)
+        return false;
+    if (filter.localPorts.count(localPort))
+        return true;
+    if (filter.peers.empty())
+        return false;
+    sockaddr_storage remote{};
+    length = sizeof(remote);
+    if (getpeername(fd, reinterpret_cast<sockaddr*>(&remote), &length) != 0)
+        return false;
+    const auto peer = Endpoint(remote);
+    for (const auto& [address, port] : filter.peers) {
+        if (port == peer.second && address.isEqual(peer.first, QHostAddress::TolerantConversion))
+            return true;
+    }
+    return false;
 }
 
-std::vector<int> FindSocketsOnPorts(const std::set<int>& localPorts)
+std::vector<int> FindSipSockets(const SipSocketFilter& filter)
 {
     std::vector<int> sockets;
+    if (filter.empty())
+        return sockets;
     // Only Linux lists a process's descriptors cheaply; elsewhere the caller falls back to polling.
     const QStringList entries = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
     for (const QString& entry : entries) {
         bool ok = false;
         const int fd = entry.toInt(&ok);
-        if (ok && IsSocketOnPorts(fd, localPorts))
+        if (ok && IsSipSocket(fd, filter))
             sockets.push_back(fd);
     }
     return sockets;

@@ -2,14 +2,26 @@
 // the event loop run the stack the moment a request or an answer arrives.
 #pragma once
 
+#include <QHostAddress>
+
 #include <set>
+#include <utility>
 #include <vector>
 
-// Descriptors of this process's IPv4/IPv6 sockets bound to one of the local ports.
-std::vector<int> FindSocketsOnPorts(const std::set<int>& localPorts);
+// Which sockets belong to the SIP stack: those bound to its listening ports, and
+// the connections it opened to its servers (TCP and TLS).
+struct SipSocketFilter {
+    std::set<int> localPorts;
+    std::vector<std::pair<QHostAddress, int>> peers;
 
-// Whether the descriptor still is a socket bound to one of the local ports.
-bool IsSocketOnPorts(int fd, const std::set<int>& localPorts);
+    bool empty() const { return localPorts.empty() && peers.empty(); }
+};
+
+// Descriptors of this process's IPv4/IPv6 sockets that pass the filter.
+std::vector<int> FindSipSockets(const SipSocketFilter& filter);
+
+// Whether the descriptor still is a socket that passes the filter.
+bool IsSipSocket(int fd, const SipSocketFilter& filter);
 
 // Whether data is waiting on the descriptor.
 bool IsReadable(int fd);

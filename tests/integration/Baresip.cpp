@@ -39,6 +39,13 @@ CBaresip::CBaresip(const QString& folder, const CSipService& service, const CEnd
                   .arg(CSipService::Uri(account.number), account.password, service.server()));
 }
 
+void CBaresip::EnableControl(int port)
+{
+    QFile config(m_folder + QStringLiteral("/config"));
+    if (config.open(QIODevice::Append))
+        config.write(QStringLiteral("module_app ctrl_tcp.so\nctrl_tcp_listen 127.0.0.1:%1\n").arg(port).toUtf8());
+}
+
 bool CBaresip::Start(const QString& dialUri)
 {
     QStringList arguments{QStringLiteral("-f"), m_folder};

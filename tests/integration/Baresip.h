@@ -13,6 +13,8 @@ public:
     CBaresip(const QString& folder, const CSipService& service, const CEndpoint::Account& account,
              const QString& playFile);
 
+    // Makes baresip take commands and report events over TCP (its ctrl_tcp module) on the port.
+    void EnableControl(int port);
     // Starts baresip; with a URI it dials it at once. False if it did not come up.
     bool Start(const QString& dialUri = {});
     // Waits until baresip has printed the text; false when the time ran out or it ended.
@@ -21,6 +23,8 @@ public:
     void Stop() { m_process.Stop(); }
     // The audio baresip received in its last call (WAV), or empty.
     QString ReceivedAudio() const;
+    const QString& folder() const { return m_folder; }
+    qint64 pid() const { return m_process.pid(); }
 
 private:
     QString m_folder;

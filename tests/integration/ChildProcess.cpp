@@ -24,13 +24,18 @@ bool CChildProcess::WaitOutput(const QString& text, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
-        m_output += QString::fromUtf8(m_process.readAll());
-        if (m_output.contains(text))
+        if (output().contains(text))
             return true;
         if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
             return false;
         CEventQueue::Pump(20);
     }
+}
+
+const QString& CChildProcess::output()
+{
+    m_output += QString::fromUtf8(m_process.readAll());
+    return m_output;
 }
 
 int CChildProcess::Stop()

@@ -15,7 +15,9 @@ public:
     bool WaitOutput(const QString& text, int timeoutMs = 10000);
     // SIGTERM, then SIGKILL if it does not end in time; returns its exit code (-1 if killed).
     int Stop();
-    const QString& output() const { return m_output; }
+    // All output so far, including what arrived since the last look.
+    const QString& output();
+    qint64 pid() const { return m_process.processId(); }
 
 private:
     QProcess m_process;
