@@ -6,7 +6,7 @@
 #include "engine/RtcEventMessage.h"
 #include "engine/SettingsStore.h"
 #include "shell/CallLogPage.h"
-#include "tests/fakes/FakeRtcClient.h"
+#include "tests/fakes/EngineRig.h"
 #include "tests/fakes/IsolatedHome.h"
 #include "tests/fakes/MessageCapture.h"
 #include "tests/fakes/RecordingSessionWnd.h"
@@ -26,19 +26,6 @@ namespace {
 const QString kUser = QStringLiteral("sip:15551230001@sip.orvalo.test");
 const QString kMember = QStringLiteral("sip:9995550002@sip.orvalo.test");
 const QString kPhone = QStringLiteral("sip:18005551234@sip.orvalo.test");
-
-// Makes the windows the engine asks for, as the sessions part of the program would.
-class TestWindowFactory : public ISessionWindowFactory {
-public:
-    CSessionWnd* CreateSessionWindow(RTC_SESSION_TYPE type) override
-    {
-        windows.push_back(std::make_unique<RecordingSessionWnd>(type == RTCST_PC_TO_PC || type == RTCST_PC_TO_PHONE));
-        return windows.back().get();
-    }
-    HRESULT ShowIncomingCallPrompt(const QString&, const QString&, bool&) override { return E_FAIL; }
-
-    std::vector<std::unique_ptr<RecordingSessionWnd>> windows;
-};
 
 // The page with its menu answered by the test instead of the user.
 class TestCallLogPage : public CCallLogPage {
@@ -94,19 +81,16 @@ class TestCallLogPageSuite : public QObject {
 
 private:
     IsolatedHome m_home;
-    std::shared_ptr<FakeRtcClient> m_client;
-    RecordingDisplay m_display;
-    TestWindowFactory m_windows;
-    QScopedPointer<CClientEngine> m_engine;
+    std::unique_ptr<EngineRig> m_rig;
+    RecordingWindowFactory m_windows;
     QScopedPointer<TestCallLogPage> m_page;
 
+    // Logged on as far as the profile: enough for the log to know whose it is.
     void logOn(const QString& uri = kUser)
     {
-        const auto profile = m_client->makeProfile(uri, QStringLiteral("Alice"));
-        QCOMPARE(m_engine->StartLogon(uri, QStringLiteral("127.0.0.1"), QStringLiteral("UDP")), S_OK);
-        QVERIFY(m_client->fire(RTCE_PROFILE, FakeEvents::profile(profile)));
-        QCoreApplication::sendPostedEvents(m_engine.data(), CRtcEventMessage::kType);
-        QVERIFY(m_engine->Profile());
+        m_rig->profile()->m_userUri = uri;
+        m_rig->startLogon();
+        QVERIFY(m_rig->engine().Profile());
     }
 
     QList<QStringList> rows() const
@@ -147,23 +131,15 @@ private slots:
     {
         QSettings(QStringLiteral("Quenlark"), QStringLiteral("OrvaloPhone")).clear();
         QDir(DocumentsFolder()).removeRecursively();
-        m_client = FakeRtcClient::create();
-        m_display = RecordingDisplay();
-        m_engine.reset(CClientEngine::Create(
-            [this](RtcClientPtr& client) {
-                client = m_client;
-                return S_OK;
-            },
-            m_display));
-        QVERIFY(m_engine);
-        m_engine->SetSessionWindowFactory(&m_windows);
-        m_page.reset(new TestCallLogPage(m_display));
+        m_rig = std::make_unique<EngineRig>();
+        m_rig->engine().SetSessionWindowFactory(&m_windows);
+        m_page.reset(new TestCallLogPage(m_rig->display()));
     }
 
     void cleanup()
     {
         m_page.reset();
-        m_engine.reset();
+        m_rig.reset();
         m_windows.windows.clear();
         QCOMPARE(g_activeCallWindow, nullptr);
     }
@@ -172,7 +148,7 @@ private slots:
     {
         m_page.reset();
         QSettings().setValue(QStringLiteral("ListCtrls/1008"), ColumnLayoutRecord({120, 0, 90, 60}));
-        m_page.reset(new TestCallLogPage(m_display));
+        m_page.reset(new TestCallLogPage(m_rig->display()));
         QCOMPARE(m_page->List()->headerItem()->text(CCallLogPage::kDateTimeColumn), "Date/Time");
         QCOMPARE(m_page->List()->columnWidth(CCallLogPage::kNameColumn), 120);
         QCOMPARE(m_page->List()->columnWidth(CCallLogPage::kCallTypeColumn), 60);
@@ -329,20 +305,20 @@ private slots:
         QFETCH(QString, participantName);
         logOn();
         selectRow(m_page->List()->AddRow({rowName, uri}));
-        m_client->log().clear();
+        m_rig->client().log().clear();
 
         m_page->answer = CCallLogPage::kCallCommand;
         emit m_page->List()->customContextMenuRequested(QPoint(1, 1));
 
         QString number = uri;
         number.remove("sip:").remove("@sip.orvalo.test");
-        QCOMPARE(m_display.phoneViewSelections, 1);
-        QCOMPARE(m_display.dialedNumber, number);
-        QCOMPARE(m_display.statusMessages, QStringList(number + "\r\r\nCalling..."));
-        const FakeCall* created = m_client->log().last("Client.CreateSession");
+        QCOMPARE(m_rig->display().phoneViewSelections, 1);
+        QCOMPARE(m_rig->display().dialedNumber, number);
+        QCOMPARE(m_rig->display().statusMessages, QStringList(number + "\r\r\nCalling..."));
+        const FakeCall* created = m_rig->client().log().last("Client.CreateSession");
         QVERIFY(created);
         QCOMPARE(created->args.first().toInt(), sessionType);
-        QCOMPARE(m_client->log().last("Session.AddParticipant")->args, QVariantList({uri, participantName}));
+        QCOMPARE(m_rig->client().log().last("Session.AddParticipant")->args, QVariantList({uri, participantName}));
     }
 
     void messagingOpensAMessageSessionButNotForARowWithoutAnAddress()
@@ -352,15 +328,15 @@ private slots:
         selectRow(0); // the placeholder
         m_page->RunCommand(CCallLogPage::kCallCommand);
         m_page->RunCommand(CCallLogPage::kMessageCommand);
-        QCOMPARE(m_client->log().count("Client.CreateSession"), 0);
-        QVERIFY(m_display.statusMessages.isEmpty());
+        QCOMPARE(m_rig->client().log().count("Client.CreateSession"), 0);
+        QVERIFY(m_rig->display().statusMessages.isEmpty());
 
         m_page->AddEntry(kMember, QStringLiteral("Bob"), 1);
         selectRow(0);
         m_page->RunCommand(CCallLogPage::kMessageCommand);
-        QCOMPARE(m_client->log().last("Client.CreateSession")->args.first().toInt(), int(RTCST_MULTIPARTY_IM));
-        QCOMPARE(m_client->log().last("Session.AddParticipant")->args, QVariantList({kMember, "Bob"}));
-        QCOMPARE(m_display.phoneViewSelections, 0);
+        QCOMPARE(m_rig->client().log().last("Client.CreateSession")->args.first().toInt(), int(RTCST_MULTIPARTY_IM));
+        QCOMPARE(m_rig->client().log().last("Session.AddParticipant")->args, QVariantList({kMember, "Bob"}));
+        QCOMPARE(m_rig->display().phoneViewSelections, 0);
     }
 
     void clearLogDeletesTheFileOrOnlyRefreshes()
@@ -400,8 +376,8 @@ private slots:
         logOn();
         m_page->AddEntry(kPhone, QString(), 0);
         if (profileGoneFirst) {
-            m_engine->LogOff();
-            QVERIFY(!m_engine->Profile());
+            m_rig->engine().LogOff();
+            QVERIFY(!m_rig->engine().Profile());
         }
 
         m_page->ClearForLogOff();

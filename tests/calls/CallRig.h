@@ -2,15 +2,14 @@
 // session window factory, and a recording main window.
 #pragma once
 
-#include "ModalDriver.h"
+#include "tests/fakes/ModalDriver.h"
 
 #include "engine/ClientEngine.h"
 #include "engine/ProcessGlobals.h"
-#include "engine/RtcEventMessage.h"
 #include "sessions/AVSessionWnd.h"
 #include "sessions/IncomingCallPrompt.h"
 #include "sessions/SessionWindowFactory.h"
-#include "tests/fakes/FakeRtcClient.h"
+#include "tests/fakes/EngineRig.h"
 #include "tests/fakes/IsolatedHome.h"
 #include "tests/fakes/MessageCapture.h"
 #include "tests/fakes/RecordingViews.h"
@@ -28,29 +27,15 @@ inline const QString kOwnUri = QStringLiteral("sip:15551230001@sip.orvalo.test")
 inline const QString kBobUri = QStringLiteral("sip:15551230002@sip.orvalo.test");
 inline const QString kCarolUri = QStringLiteral("sip:9995550001@sip.orvalo.test");
 
-// The recording main window, optionally with a real widget owning the prompts.
-class OwnedDisplay : public RecordingDisplay {
+class CallRig : public EngineRig {
 public:
-    QWidget* OwnerWindow() override { return owner; }
-    QPointer<QWidget> owner;
-};
-
-class CallRig {
-public:
-    CallRig() : m_client(FakeRtcClient::create())
+    CallRig() : EngineRig(kOwnUri)
     {
-        m_profile = m_client->makeProfile(kOwnUri, QStringLiteral("Alice"));
-        m_engine.reset(CClientEngine::Create(
-            [this](RtcClientPtr& client) {
-                client = m_client;
-                return S_OK;
-            },
-            m_display));
         m_factory = std::make_unique<CSessionWindowFactory>(*m_engine);
         m_engine->SetSessionWindowFactory(m_factory.get());
     }
 
-    ~CallRig()
+    ~CallRig() override
     {
         // Windows go before the engine, as they do when the program logs off.
         if (m_engine) {
@@ -62,31 +47,13 @@ public:
         delete m_display.owner;
     }
 
-    CallRig(const CallRig&) = delete;
-    CallRig& operator=(const CallRig&) = delete;
-
-    FakeRtcClient& client() { return *m_client; }
-    FakeRtcLog& log() { return m_client->log(); }
-    OwnedDisplay& display() { return m_display; }
-    CClientEngine& engine() { return *m_engine; }
     CSessionWindowFactory& factory() { return *m_factory; }
     const QStringList& messages() const { return m_messages.texts; }
-    // The engine goes away while its windows still live, as when the main view is destroyed.
-    void dropEngine() { m_engine.reset(); }
 
-    // Hands the event to the sink and lets the event loop deliver it.
-    void deliver(RTC_EVENT type, const RtcEventPtr& event)
-    {
-        QVERIFY(m_client->fire(type, event));
-        QCoreApplication::sendPostedEvents(m_engine.get(), CRtcEventMessage::kType);
-    }
-
+    // Logged on, with the logon's traces cleared.
     void logOn()
     {
-        QCOMPARE(m_engine->StartLogon(kOwnUri, QStringLiteral("127.0.0.1:15060"), QStringLiteral("UDP")), S_OK);
-        deliver(RTCE_PROFILE, FakeEvents::profile(m_profile));
-        deliver(RTCE_REGISTRATION_STATE_CHANGE, FakeEvents::registration(m_profile, RTCRS_REGISTERED));
-        QVERIFY(m_engine->Profile());
+        EngineRig::logOn();
         log().clear();
         m_display.statusMessages.clear();
     }
@@ -139,10 +106,6 @@ public:
 private:
     IsolatedHome m_home;
     MessageCapture m_messages;
-    std::shared_ptr<FakeRtcClient> m_client;
-    std::shared_ptr<FakeProfile> m_profile;
-    OwnedDisplay m_display;
-    std::unique_ptr<CClientEngine> m_engine;
     std::unique_ptr<CSessionWindowFactory> m_factory;
     CModalDriver m_prompts;
 };

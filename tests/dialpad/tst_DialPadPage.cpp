@@ -8,7 +8,7 @@
 #include "sessions/AVSessionWnd.h"
 #include "shell/DialPadPage.h"
 #include "shell/WebLinks.h"
-#include "tests/fakes/FakeRtcClient.h"
+#include "tests/fakes/EngineRig.h"
 #include "tests/fakes/MessageCapture.h"
 #include "tests/fakes/RecordingSessionWnd.h"
 #include "tests/fakes/RecordingViews.h"
@@ -29,23 +29,6 @@ namespace {
 const QColor kLight(221, 238, 255);
 const QColor kDark(175, 201, 223);
 
-// Makes the windows the engine asks for and lets a test look at the page the
-// moment the call window is made, that is when the call is placed.
-class TestWindowFactory : public ISessionWindowFactory {
-public:
-    CSessionWnd* CreateSessionWindow(RTC_SESSION_TYPE type) override
-    {
-        if (onCreate)
-            onCreate();
-        windows.push_back(std::make_unique<RecordingSessionWnd>(type == RTCST_PC_TO_PC || type == RTCST_PC_TO_PHONE));
-        return windows.back().get();
-    }
-    HRESULT ShowIncomingCallPrompt(const QString&, const QString&, bool&) override { return E_FAIL; }
-
-    std::function<void()> onCreate;
-    std::vector<std::unique_ptr<RecordingSessionWnd>> windows;
-};
-
 QVariantList Args(std::initializer_list<QVariant> values)
 {
     return QVariantList(values);
@@ -56,10 +39,8 @@ class TestDialPadPage : public QObject {
     Q_OBJECT
 
 private:
-    std::shared_ptr<FakeRtcClient> m_client;
-    RecordingDisplay m_display;
-    TestWindowFactory m_windows;
-    QScopedPointer<CClientEngine> m_engine;
+    std::unique_ptr<EngineRig> m_rig;
+    RecordingWindowFactory m_windows;
     QScopedPointer<CDialPadPage> m_page;
     QPointer<CAVSessionWnd> m_call;
 
@@ -82,17 +63,17 @@ private:
     void startCall()
     {
         RtcSessionPtr session;
-        QCOMPARE(m_client->CreateSession(RTCST_PC_TO_PHONE, QString(), nullptr, 0, session), S_OK);
+        QCOMPARE(m_rig->client().CreateSession(RTCST_PC_TO_PHONE, QString(), nullptr, 0, session), S_OK);
         m_call = new CAVSessionWnd;
         m_call->SetSession(session);
         QCOMPARE(g_activeCallWindow, m_call.data());
-        m_client->log().clear();
+        m_rig->client().log().clear();
     }
 
     QList<QVariantList> argsOf(const QString& op) const
     {
         QList<QVariantList> result;
-        for (const FakeCall& call : m_client->log().calls())
+        for (const FakeCall& call : m_rig->client().log().calls())
             if (call.op == op)
                 result << call.args;
         return result;
@@ -101,25 +82,17 @@ private:
 private slots:
     void init()
     {
-        m_client = FakeRtcClient::create();
-        m_display = RecordingDisplay();
-        m_engine.reset(CClientEngine::Create(
-            [this](RtcClientPtr& client) {
-                client = m_client;
-                return S_OK;
-            },
-            m_display));
-        QVERIFY(m_engine);
-        m_engine->SetSessionWindowFactory(&m_windows);
-        m_page.reset(new CDialPadPage(m_display));
-        m_client->log().clear();
+        m_rig = std::make_unique<EngineRig>();
+        m_rig->engine().SetSessionWindowFactory(&m_windows);
+        m_page.reset(new CDialPadPage(m_rig->display()));
+        m_rig->client().log().clear();
     }
 
     void cleanup()
     {
         delete m_call;
         m_page.reset();
-        m_engine.reset();
+        m_rig.reset();
         m_windows.windows.clear();
         m_windows.onCreate = nullptr;
         SetUrlOpener({});
@@ -248,7 +221,7 @@ private slots:
         QStringList messagesWhenPlaced;
         m_windows.onCreate = [&] {
             numberWhenPlaced = m_page->Number();
-            messagesWhenPlaced = m_display.statusMessages;
+            messagesWhenPlaced = m_rig->display().statusMessages;
         };
         m_page->SetNumber(typed);
         QTest::mouseClick(button(CDialPadPage::kSendId), Qt::LeftButton);
@@ -293,8 +266,8 @@ private slots:
         QCOMPARE(messages.texts, QStringList(QString::fromLatin1(kInvalidNumberMessage)));
         QVERIFY(entry()->hasFocus());
         QCOMPARE(m_page->Number(), typed);
-        QVERIFY(m_display.statusMessages.isEmpty());
-        QCOMPARE(m_client->log().count("Client.CreateSession"), 0);
+        QVERIFY(m_rig->display().statusMessages.isEmpty());
+        QCOMPARE(m_rig->client().log().count("Client.CreateSession"), 0);
     }
 
     void clearEmptiesTheEntryAndTheStatusButKeepsTheCall()
@@ -307,7 +280,7 @@ private slots:
         QVERIFY(m_page->StatusText().isEmpty());
         QVERIFY(control<QPlainTextEdit>(CDialPadPage::kStatusDisplayId)->toPlainText().isEmpty());
         QCOMPARE(g_activeCallWindow, m_call.data());
-        QCOMPARE(m_client->log().count("Session.Terminate"), 0);
+        QCOMPARE(m_rig->client().log().count("Session.Terminate"), 0);
     }
 
     void theStatusDisplayShowsTheSoftLineBreakAsOne()
@@ -322,13 +295,13 @@ private slots:
     void endHangsUpOnlyACallInProgress()
     {
         QTest::mouseClick(button(CDialPadPage::kEndId), Qt::LeftButton);
-        QVERIFY(m_display.statusMessages.isEmpty());
+        QVERIFY(m_rig->display().statusMessages.isEmpty());
 
         startCall();
         QTest::mouseClick(button(CDialPadPage::kEndId), Qt::LeftButton);
         QCOMPARE(argsOf("Session.Terminate"), QList<QVariantList>({Args({int(RTCTR_NORMAL)})}));
         QCOMPARE(g_activeCallWindow, nullptr);
-        QCOMPARE(m_display.statusMessages, QStringList("Call terminated."));
+        QCOMPARE(m_rig->display().statusMessages, QStringList("Call terminated."));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!m_call);
     }
@@ -337,7 +310,7 @@ private slots:
     {
         QTest::mouseClick(button(CDialPadPage::kHoldId), Qt::LeftButton);
         QVERIFY(m_page->IsHoldChecked());
-        QCOMPARE(m_client->log().count("Client.put_AudioMuted"), 0);
+        QCOMPARE(m_rig->client().log().count("Client.put_AudioMuted"), 0);
         QTest::mouseClick(button(CDialPadPage::kHoldId), Qt::LeftButton);
 
         startCall();
@@ -353,7 +326,7 @@ private slots:
     {
         QTest::mouseClick(button(CDialPadPage::kMuteId), Qt::LeftButton);
         QVERIFY(m_page->IsMuteChecked());
-        QCOMPARE(m_client->log().count("Client.put_AudioMuted"), 0);
+        QCOMPARE(m_rig->client().log().count("Client.put_AudioMuted"), 0);
 
         startCall();
         QTest::mouseClick(button(CDialPadPage::kMuteId), Qt::LeftButton);
@@ -377,7 +350,7 @@ private slots:
         QSlider* control = slider(audio);
         control->triggerAction(QAbstractSlider::SliderToMaximum);
         QCOMPARE(m_page->VolumeSliderPosition(audio), 65535);
-        QCOMPARE(m_client->log().count("Client.put_Volume"), 0);
+        QCOMPARE(m_rig->client().log().count("Client.put_Volume"), 0);
 
         startCall();
         control->triggerAction(QAbstractSlider::SliderToMinimum);
@@ -393,7 +366,7 @@ private slots:
         m_page->SetVolumeSlider(audio, false, 1000);
         QCOMPARE(m_page->VolumeSliderPosition(audio), 1000);
         QVERIFY(!control->isEnabled());
-        QCOMPARE(m_client->log().count("Client.put_Volume"), 3);
+        QCOMPARE(m_rig->client().log().count("Client.put_Volume"), 3);
     }
 
     void theQualityBarStaysInItsRange()

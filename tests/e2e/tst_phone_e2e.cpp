@@ -19,7 +19,7 @@
 #include "shell/MainFrame.h"
 #include "shell/OrvaloPhoneApp.h"
 #include "shell/OrvaloPhoneView.h"
-#include "tests/calls/ModalDriver.h"
+#include "tests/fakes/ModalDriver.h"
 #include "tests/fakes/MessageCapture.h"
 
 #include <QDir>

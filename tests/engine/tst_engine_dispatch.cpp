@@ -2,7 +2,7 @@
 #include "engine/ClientEngine.h"
 #include "engine/ProcessGlobals.h"
 #include "engine/RtcEventMessage.h"
-#include "tests/fakes/FakeRtcClient.h"
+#include "tests/fakes/EngineRig.h"
 #include "tests/fakes/MessageCapture.h"
 #include "tests/fakes/RecordingSessionWnd.h"
 #include "tests/fakes/RecordingViews.h"
@@ -15,53 +15,33 @@ class TestEngineDispatch : public QObject {
     Q_OBJECT
 
 private:
-    std::shared_ptr<FakeRtcClient> m_client;
-    RecordingDisplay m_display;
+    std::unique_ptr<EngineRig> m_rig;
     RecordingBuddyList m_buddyList;
     RecordingWatchers m_watchers;
-    QScopedPointer<CClientEngine> m_engine;
 
-    // Hands the event to the sink and lets the event loop deliver it.
-    void deliver(RTC_EVENT type, const RtcEventPtr& event)
-    {
-        QVERIFY(m_client->fire(type, event));
-        QCoreApplication::sendPostedEvents(m_engine.data(), CRtcEventMessage::kType);
-    }
+    void deliver(RTC_EVENT type, const RtcEventPtr& event) { m_rig->deliver(type, event); }
 
     std::shared_ptr<FakeSession> sessionWithWindow(RecordingSessionWnd& window, RTC_SESSION_TYPE type)
     {
         RtcSessionPtr session;
-        m_client->CreateSession(type, QString(), nullptr, 0, session);
+        m_rig->client().CreateSession(type, QString(), nullptr, 0, session);
         window.SetSession(session);
-        window.SetEngine(m_engine.data());
-        m_engine->AddSessionWindow(&window);
+        window.SetEngine(&m_rig->engine());
+        m_rig->engine().AddSessionWindow(&window);
         return std::static_pointer_cast<FakeSession>(session);
     }
 
 private slots:
     void init()
     {
-        m_client = FakeRtcClient::create();
-        m_display = RecordingDisplay();
+        m_rig = std::make_unique<EngineRig>();
         m_buddyList.log.clear();
         m_watchers.log.clear();
-        m_engine.reset(CClientEngine::Create(
-            [this](RtcClientPtr& client) {
-                client = m_client;
-                return S_OK;
-            },
-            m_display));
-        QVERIFY(m_engine);
-        m_engine->SetBuddyListView(&m_buddyList);
-        m_engine->SetWatchersView(&m_watchers);
-        m_client->log().clear();
+        m_rig->engine().SetBuddyListView(&m_buddyList);
+        m_rig->engine().SetWatchersView(&m_watchers);
     }
 
-    void cleanup()
-    {
-        m_engine.reset();
-        m_client.reset();
-    }
+    void cleanup() { m_rig.reset(); }
 
     void sessionEventsReachOnlyTheOwningWindow()
     {
@@ -82,7 +62,7 @@ private slots:
 
         // A state change of a session that has no window goes nowhere.
         RtcSessionPtr stranger;
-        m_client->CreateSession(RTCST_PC_TO_PC, QString(), nullptr, 0, stranger);
+        m_rig->client().CreateSession(RTCST_PC_TO_PC, QString(), nullptr, 0, stranger);
         deliver(RTCE_SESSION_STATE_CHANGE, FakeEvents::sessionState(stranger, RTCSS_CONNECTED));
         deliver(RTCE_MESSAGING, FakeEvents::message(stranger, participant, "h", "lost"));
         QCOMPARE(call.calls.size(), 1);
@@ -108,14 +88,14 @@ private slots:
 
     void buddyWatcherAndRegistrationEventsReachTheirHandlers()
     {
-        auto buddy = m_client->addFakeBuddy("sip:15551230002@sip.orvalo.test", "Bob");
-        auto watcher = m_client->addFakeWatcher("sip:15551230002@sip.orvalo.test", "Bob");
+        auto buddy = m_rig->client().addFakeBuddy("sip:15551230002@sip.orvalo.test", "Bob");
+        auto watcher = m_rig->client().addFakeWatcher("sip:15551230002@sip.orvalo.test", "Bob");
         deliver(RTCE_BUDDY, FakeEvents::buddy(buddy, RTCBET_BUDDY_STATE_CHANGE));
         deliver(RTCE_WATCHER, FakeEvents::watcher(watcher, RTCWET_WATCHER_UPDATE));
         deliver(RTCE_REGISTRATION_STATE_CHANGE, FakeEvents::registration(nullptr, RTCRS_REGISTERING));
         QCOMPARE(m_buddyList.log, QStringList{"OnBuddyEvent"});
         QCOMPARE(m_watchers.log, QStringList{"OnWatcherEvent"});
-        QCOMPARE(m_display.statusBar, "Logging on...");
+        QCOMPARE(m_rig->display().statusBar, "Logging on...");
     }
 
     void unhandledTypesChangeNothingAndDropTheirEvent_data()
@@ -130,20 +110,20 @@ private slots:
         QFETCH(int, type);
         RecordingSessionWnd call(true);
         sessionWithWindow(call, RTCST_PC_TO_PC);
-        m_client->log().clear();
-        const RecordingDisplay before = m_display;
+        m_rig->client().log().clear();
+        const RecordingDisplay before = m_rig->display();
 
         // Even an event that looks like a handled one is ignored under these types.
         std::weak_ptr<IRTCEvent> watch;
         {
             RtcEventPtr event = FakeEvents::client(RTCCET_VOLUME_CHANGE);
             watch = event;
-            m_engine->DispatchEvent(static_cast<RTC_EVENT>(type), event);
+            m_rig->engine().DispatchEvent(static_cast<RTC_EVENT>(type), event);
         }
         QVERIFY(watch.expired());
         QVERIFY(call.calls.isEmpty());
-        QVERIFY(m_client->log().calls().empty());
-        QCOMPARE(m_display.log, before.log);
+        QVERIFY(m_rig->client().log().calls().empty());
+        QCOMPARE(m_rig->display().log, before.log);
         QVERIFY(m_buddyList.log.isEmpty());
     }
 
@@ -151,18 +131,18 @@ private slots:
     {
         RecordingSessionWnd call(true);
         sessionWithWindow(call, RTCST_PC_TO_PC);
-        m_engine->DispatchEvent(RTCE_CLIENT, FakeEvents::intensity(RTCAD_SPEAKER, 1, 0, 2));
-        m_engine->DispatchEvent(RTCE_REGISTRATION_STATE_CHANGE, FakeEvents::client(RTCCET_VOLUME_CHANGE));
+        m_rig->engine().DispatchEvent(RTCE_CLIENT, FakeEvents::intensity(RTCAD_SPEAKER, 1, 0, 2));
+        m_rig->engine().DispatchEvent(RTCE_REGISTRATION_STATE_CHANGE, FakeEvents::client(RTCCET_VOLUME_CHANGE));
         QVERIFY(call.calls.isEmpty());
-        QVERIFY(m_display.log.isEmpty());
+        QVERIFY(m_rig->display().log.isEmpty());
     }
 
     void anEventWhoseValuesCannotBeReadIsIgnored()
     {
         auto event = FakeEvents::registration(nullptr, RTCRS_REGISTERING);
         event->m_readStatus = E_FAIL;
-        m_engine->DispatchEvent(RTCE_REGISTRATION_STATE_CHANGE, event);
-        QVERIFY(m_display.log.isEmpty());
+        m_rig->engine().DispatchEvent(RTCE_REGISTRATION_STATE_CHANGE, event);
+        QVERIFY(m_rig->display().log.isEmpty());
     }
 
     void eventsFromAnotherThreadAreHandledOnThisThreadInOrder()
@@ -172,7 +152,7 @@ private slots:
         constexpr int kEvents = 200;
         std::thread library([&] {
             for (int i = 0; i < kEvents; ++i)
-                m_client->fire(RTCE_INTENSITY, FakeEvents::intensity(RTCAD_SPEAKER, i, 0, 100));
+                m_rig->client().fire(RTCE_INTENSITY, FakeEvents::intensity(RTCAD_SPEAKER, i, 0, 100));
         });
         library.join();
         QTRY_COMPARE(call.calls.size(), kEvents);
@@ -185,27 +165,28 @@ private slots:
     void anIncomingCallThatCannotBePromptedStopsRingingAndIsRejected()
     {
         // No window factory: the prompt cannot open.
-        auto session = m_client->makeIncomingSession(RTCST_PC_TO_PC, "sip:9995550001@sip.orvalo.test", "Carol");
+        auto session = m_rig->client().makeIncomingSession(RTCST_PC_TO_PC, "sip:9995550001@sip.orvalo.test", "Carol");
         deliver(RTCE_SESSION_STATE_CHANGE, FakeEvents::sessionState(session, RTCSS_INCOMING));
-        QCOMPARE(m_client->log().opsMatching("Client.PlayRing"), QStringList({"Client.PlayRing", "Client.PlayRing"}));
-        QCOMPARE(m_client->log().last("Client.PlayRing")->args, QVariantList({RTCRT_PHONE, false}));
-        QCOMPARE(m_client->log().last("Session.Terminate")->args, QVariantList({RTCTR_REJECT}));
+        QCOMPARE(m_rig->client().log().opsMatching("Client.PlayRing"),
+                 QStringList({"Client.PlayRing", "Client.PlayRing"}));
+        QCOMPARE(m_rig->client().log().last("Client.PlayRing")->args, QVariantList({RTCRT_PHONE, false}));
+        QCOMPARE(m_rig->client().log().last("Session.Terminate")->args, QVariantList({RTCTR_REJECT}));
     }
 
     void windowsOutlivingTheEngineForgetIt()
     {
         RecordingSessionWnd chat;
         sessionWithWindow(chat, RTCST_MULTIPARTY_IM);
-        QCOMPARE(chat.Engine(), m_engine.data());
-        m_engine.reset();
+        QCOMPARE(chat.Engine(), &m_rig->engine());
+        m_rig->dropEngine();
         QCOMPARE(chat.Engine(), nullptr);
         chat.SetSession(nullptr);
     }
 
     void eventsAfterTheEngineIsGoneAreLost()
     {
-        auto client = m_client;
-        m_engine.reset();
+        auto client = m_rig->sharedClient();
+        m_rig->dropEngine();
         QVERIFY(!client->fire(RTCE_CLIENT, FakeEvents::client(RTCCET_VOLUME_CHANGE)));
         QCoreApplication::processEvents();
     }

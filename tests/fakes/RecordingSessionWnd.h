@@ -8,6 +8,10 @@
 #include <QStringList>
 #include <QThread>
 
+#include <functional>
+#include <memory>
+#include <vector>
+
 class RecordingSessionWnd : public CSessionWnd {
 public:
     // An audio call window registers itself as the active call.
@@ -65,4 +69,21 @@ private:
         return S_OK;
     }
     bool m_isCall;
+};
+
+// Makes recording windows for the sessions the engine places, and tells a test the
+// moment one is made (that is, when the call is placed). It never prompts.
+class RecordingWindowFactory : public ISessionWindowFactory {
+public:
+    CSessionWnd* CreateSessionWindow(RTC_SESSION_TYPE type) override
+    {
+        if (onCreate)
+            onCreate();
+        windows.push_back(std::make_unique<RecordingSessionWnd>(type == RTCST_PC_TO_PC || type == RTCST_PC_TO_PHONE));
+        return windows.back().get();
+    }
+    HRESULT ShowIncomingCallPrompt(const QString&, const QString&, bool&) override { return E_FAIL; }
+
+    std::function<void()> onCreate;
+    std::vector<std::unique_ptr<RecordingSessionWnd>> windows;
 };

@@ -5,11 +5,13 @@
 #include "engine/EngineViews.h"
 
 #include <QMap>
+#include <QPointer>
 #include <QStringList>
+#include <QWidget>
 
 class RecordingDisplay : public IMainWindowDisplay {
 public:
-    QWidget* OwnerWindow() override { return nullptr; }
+    QWidget* OwnerWindow() override { return owner; }
     void SetStatusBarText(const QString& text) override
     {
         statusBar = text;
@@ -70,6 +72,7 @@ public:
         callLog << QStringLiteral("%1|%2|%3").arg(uri, name).arg(callType);
     }
 
+    QPointer<QWidget> owner; // owns message boxes and prompts when set
     QStringList log;
     QString statusBar;
     QString statusLine;

@@ -12,7 +12,7 @@
 #include "shell/OrvaloPhoneApp.h"
 #include "shell/OrvaloPhoneView.h"
 #include "shell/WebLinks.h"
-#include "tests/calls/ModalDriver.h"
+#include "tests/fakes/ModalDriver.h"
 #include "tests/fakes/FakeRtcClient.h"
 #include "tests/fakes/IsolatedHome.h"
 #include "tests/fakes/MessageCapture.h"
