@@ -93,8 +93,10 @@ std::optional<SCommandLine> ParseCommandLine(const QApplication& app)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Orvalo Phone"));
+    // Organisation and application name place the settings file (Quenlark/OrvaloPhone),
+    // where the list controls keep their column layout too, and the data folder.
     QApplication::setOrganizationName(QStringLiteral("Quenlark"));
+    QApplication::setApplicationName(QStringLiteral("OrvaloPhone"));
     QApplication::setApplicationVersion(QStringLiteral("1.12"));
     QApplication::setWindowIcon(Resources::AppIcon());
 
