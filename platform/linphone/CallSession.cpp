@@ -2,6 +2,7 @@
 
 #include "AudioControl.h"
 #include "LinphoneClient.h"
+#include "SipAddress.h"
 #include "SipStatus.h"
 
 #include "platform/rtc/RtcEvents.h"
@@ -16,15 +17,6 @@ std::shared_ptr<linphone::CallParams> VoiceParams(const std::shared_ptr<linphone
     auto params = core->createCallParams(call);
     params->enableVideo(false);
     return params;
-}
-
-// The address of a party as the program shows and compares it: the bare URI.
-QString BareUri(const std::shared_ptr<const linphone::Address>& address)
-{
-    auto copy = address->clone();
-    copy->clean();
-    copy->setDisplayName("");
-    return QString::fromStdString(copy->asStringUriOnly());
 }
 
 } // namespace

@@ -142,6 +142,11 @@ void CCoreHost::ConfigureMedia()
     m_core->setUseInfoForDtmf(false);
     // The program rings through PlayRing; the library must not ring by itself.
     m_core->setRing("");
+    // Typing notices go both ways; delivery and read receipts are not used.
+    auto notices = m_core->getImNotifPolicy();
+    notices->clear();
+    notices->setSendIsComposing(true);
+    notices->setRecvIsComposing(true);
 
     bool hasDevice = false;
     for (const auto& device : m_core->getExtendedAudioDevices()) {

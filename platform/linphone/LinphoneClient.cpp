@@ -4,6 +4,8 @@
 #include "CallSession.h"
 #include "CoreHost.h"
 #include "LinphoneProfile.h"
+#include "MessageSession.h"
+#include "SipAddress.h"
 
 #include <linphone++/linphone.hh>
 
@@ -50,6 +52,16 @@ public:
                                    const std::shared_ptr<linphone::AuthInfo>& authInfo, linphone::AuthMethod) override
     {
         m_client.OnAuthenticationRequested(authInfo->getDomain());
+    }
+    void onMessageReceived(const std::shared_ptr<linphone::Core>&, const std::shared_ptr<linphone::ChatRoom>& room,
+                           const std::shared_ptr<linphone::ChatMessage>& message) override
+    {
+        m_client.OnMessageReceived(room, message);
+    }
+    void onIsComposingReceived(const std::shared_ptr<linphone::Core>&,
+                               const std::shared_ptr<linphone::ChatRoom>& room) override
+    {
+        m_client.OnComposing(room);
     }
     void onNetworkReachable(const std::shared_ptr<linphone::Core>&, bool reachable) override
     {
@@ -226,6 +238,8 @@ HRESULT CLinphoneClient::CreateSession(RTC_SESSION_TYPE type, const QString&, co
     switch (type) {
     case RTCST_PC_TO_PC:
     case RTCST_PC_TO_PHONE: session = std::make_shared<CCallSession>(weak_from_this(), type); return S_OK;
+    case RTCST_IM:
+    case RTCST_MULTIPARTY_IM: session = std::make_shared<CMessageSession>(weak_from_this(), type); return S_OK;
     default: return E_INVALIDARG;
     }
 }
@@ -465,6 +479,51 @@ void CLinphoneClient::OnIncomingCall(const std::shared_ptr<linphone::Call>& call
     UpdateMediaActivity();
 }
 
+void CLinphoneClient::AddChat(const std::shared_ptr<CMessageSession>& session)
+{
+    if (std::find(m_chats.begin(), m_chats.end(), session) == m_chats.end())
+        m_chats.push_back(session);
+}
+
+void CLinphoneClient::RemoveChat(const CMessageSession* session)
+{
+    m_chats.erase(
+        std::remove_if(m_chats.begin(), m_chats.end(), [session](const auto& own) { return own.get() == session; }),
+        m_chats.end());
+}
+
+std::shared_ptr<CMessageSession> CLinphoneClient::FindChat(const QString& uri) const
+{
+    // The newest conversation with the party gets its messages.
+    auto it = std::find_if(m_chats.rbegin(), m_chats.rend(), [&uri](const auto& own) { return own->Serves(uri); });
+    return it == m_chats.rend() ? nullptr : *it;
+}
+
+void CLinphoneClient::OnMessageReceived(const std::shared_ptr<linphone::ChatRoom>& room,
+                                        const std::shared_ptr<linphone::ChatMessage>& message)
+{
+    if (!running())
+        return;
+    auto session = FindChat(BareUri(room->getPeerAddress()));
+    if (!session) {
+        const RTC_ANSWER_MODE mode = AnswerMode(RTCST_IM);
+        if (m_stage == Stage::Stopping || mode == RTCAM_AUTOMATICALLY_REJECT || mode == RTCAM_NOT_SUPPORTED)
+            return;
+        session = CMessageSession::Incoming(shared_from_this(), room,
+                                            QString::fromStdString(message->getFromAddress()->getDisplayName()));
+        AddChat(session);
+    }
+    session->OnMessageReceived(message);
+}
+
+void CLinphoneClient::OnComposing(const std::shared_ptr<linphone::ChatRoom>& room)
+{
+    if (!running())
+        return;
+    if (auto session = FindChat(BareUri(room->getPeerAddress())))
+        session->OnComposing(room);
+}
+
 void CLinphoneClient::OnRegistration(const std::shared_ptr<linphone::Account>& account, int state)
 {
     if (!running())
@@ -591,6 +650,10 @@ void CLinphoneClient::DetachAll()
     const auto calls = std::move(m_calls);
     m_calls.clear();
     for (const auto& session : calls)
+        session->Detach();
+    const auto chats = std::move(m_chats);
+    m_chats.clear();
+    for (const auto& session : chats)
         session->Detach();
     for (const auto& profile : m_profiles)
         profile->Detach();

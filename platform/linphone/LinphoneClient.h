@@ -19,6 +19,8 @@ namespace linphone {
 class Core;
 class Call;
 class Account;
+class ChatRoom;
+class ChatMessage;
 } // namespace linphone
 
 class CCoreHost;
@@ -93,6 +95,8 @@ public:
     void AddCall(const std::shared_ptr<CCallSession>& session);
     void RemoveCall(const CCallSession* session);
     std::shared_ptr<CCallSession> ActiveCall() const;
+    void AddChat(const std::shared_ptr<CMessageSession>& session);
+    void RemoveChat(const CMessageSession* session);
     void PostClientEvent(RTC_CLIENT_EVENT_TYPE type);
     // TLS connections need the TLS transport, even when nothing listens on it.
     void EnsureTlsTransport();
@@ -106,6 +110,10 @@ private:
     std::shared_ptr<CCallSession> FindCall(linphone::Call* call) const;
     void OnCallState(const std::shared_ptr<linphone::Call>& call, int state, const std::string& message);
     void OnIncomingCall(const std::shared_ptr<linphone::Call>& call);
+    void OnMessageReceived(const std::shared_ptr<linphone::ChatRoom>& room,
+                           const std::shared_ptr<linphone::ChatMessage>& message);
+    void OnComposing(const std::shared_ptr<linphone::ChatRoom>& room);
+    std::shared_ptr<CMessageSession> FindChat(const QString& uri) const;
     void OnRegistration(const std::shared_ptr<linphone::Account>& account, int state);
     void OnAuthenticationRequested(const std::string& domain);
     void OnAuthenticationTimeout(const QString& domain);
@@ -128,6 +136,7 @@ private:
     std::map<int, RTC_LISTEN_MODE> m_listening; // transport bit → mode
     std::vector<std::shared_ptr<CLinphoneProfile>> m_profiles;
     std::vector<std::shared_ptr<CCallSession>> m_calls;
+    std::vector<std::shared_ptr<CMessageSession>> m_chats;
     CCallSession* m_placing = nullptr;
     bool m_tlsNeeded = false;
     bool m_detached = false;
