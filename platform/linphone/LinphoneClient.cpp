@@ -5,6 +5,7 @@
 #include "CoreHost.h"
 #include "LinphoneProfile.h"
 #include "MessageSession.h"
+#include "PresenceService.h"
 #include "SipAddress.h"
 
 #include <linphone++/linphone.hh>
@@ -63,6 +64,19 @@ public:
     {
         m_client.OnComposing(room);
     }
+    void onNotifyReceived(const std::shared_ptr<linphone::Core>&, const std::shared_ptr<linphone::Event>& event,
+                          const std::string&, const std::shared_ptr<const linphone::Content>& body) override
+    {
+        if (m_client.running() && body)
+            m_client.m_presence->OnNotify(event, body->getUtf8Text());
+    }
+    void onSubscriptionStateChanged(const std::shared_ptr<linphone::Core>&,
+                                    const std::shared_ptr<linphone::Event>& event,
+                                    linphone::SubscriptionState state) override
+    {
+        if (m_client.running())
+            m_client.m_presence->OnSubscriptionState(event, static_cast<int>(state));
+    }
     void onNetworkReachable(const std::shared_ptr<linphone::Core>&, bool reachable) override
     {
         m_client.OnNetworkReachable(reachable);
@@ -85,7 +99,7 @@ private:
 
 CLinphoneClient::CLinphoneClient(LinphoneClientOptions options)
     : m_options(std::move(options)), m_host(std::make_unique<CCoreHost>(m_options)),
-      m_audio(std::make_unique<CAudioControl>(*this))
+      m_audio(std::make_unique<CAudioControl>(*this)), m_presence(std::make_unique<CPresenceService>(*this))
 {
     m_listening = {{RTCTR_UDP, RTCLM_BOTH}, {RTCTR_TCP, RTCLM_BOTH}};
     m_shutdownGuard.setSingleShot(true);
@@ -318,7 +332,7 @@ HRESULT CLinphoneClient::InvokeTuningWizard(QObject* owner)
 
 IRTCClientPresence2* CLinphoneClient::presence()
 {
-    return nullptr;
+    return m_presence.get();
 }
 
 HRESULT CLinphoneClient::GetProfile(const QString&, const QString& password, const QString& userUri,
@@ -528,8 +542,10 @@ void CLinphoneClient::OnRegistration(const std::shared_ptr<linphone::Account>& a
 {
     if (!running())
         return;
-    if (auto profile = FindProfile(account.get()))
+    if (auto profile = FindProfile(account.get())) {
         profile->OnRegistrationState(static_cast<linphone::RegistrationState>(state));
+        m_presence->OnProfileState(profile);
+    }
     if (m_stage == Stage::Stopping)
         ContinueShutdown(false);
 }
@@ -578,6 +594,7 @@ HRESULT CLinphoneClient::PrepareForShutdown()
     const auto calls = m_calls;
     for (const auto& session : calls)
         session->Terminate(RTCTR_SHUTDOWN);
+    m_presence->Stop();
     for (const auto& profile : m_profiles)
         profile->Disable();
     m_shutdownGuard.start(kGoodbyeMs);
@@ -647,6 +664,7 @@ void CLinphoneClient::DetachAll()
         return;
     m_detached = true;
     m_audio->Stop();
+    m_presence->Detach();
     const auto calls = std::move(m_calls);
     m_calls.clear();
     for (const auto& session : calls)

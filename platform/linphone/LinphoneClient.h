@@ -98,6 +98,8 @@ public:
     void AddChat(const std::shared_ptr<CMessageSession>& session);
     void RemoveChat(const CMessageSession* session);
     void PostClientEvent(RTC_CLIENT_EVENT_TYPE type);
+    CPresenceService* presenceService() { return m_presence.get(); }
+    std::shared_ptr<CLinphoneProfile> OwnProfile(const RtcProfilePtr& profile) const { return FindProfile(profile); }
     // TLS connections need the TLS transport, even when nothing listens on it.
     void EnsureTlsTransport();
 
@@ -129,6 +131,7 @@ private:
     std::unique_ptr<CCoreHost> m_host;
     std::shared_ptr<CListener> m_listener;
     std::unique_ptr<CAudioControl> m_audio;
+    std::unique_ptr<CPresenceService> m_presence;
     Stage m_stage = Stage::Created;
     QString m_clientName = QStringLiteral("Orvalo Phone");
     QString m_clientVersion;

@@ -25,6 +25,8 @@ struct LinphoneClientOptions {
     QString bindAddress;
     // Lifetime asked for each registration, in seconds; it is refreshed before it ends.
     int registrationExpires = 600;
+    // Root of the service's XCAP server for presence rules; empty: http://<server>/xcap-root.
+    QString xcapRoot;
 };
 
 HRESULT CreateLinphoneRtcClient(const LinphoneClientOptions& options, RtcClientPtr& client);

@@ -1,5 +1,6 @@
 #include "Endpoint.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 
 const CEndpoint::Account CEndpoint::kAlice{QStringLiteral("15551230001"), QStringLiteral("alicepw1")};
@@ -120,4 +121,47 @@ bool CEndpoint::ShutDown(int timeoutMs)
         RTCE_CLIENT, [](const auto& e) { return e.m_eventType == RTCCET_ASYNC_CLEANUP_DONE; }, timeoutMs);
     m_client->Shutdown();
     return done != nullptr;
+}
+
+bool CEndpoint::EnablePresence(const QString& storePath)
+{
+    return SUCCEEDED(presence().EnablePresenceEx(m_profile, storePath, 0));
+}
+
+std::shared_ptr<IRTCBuddyEvent2> CEndpoint::WaitBuddy(RTC_BUDDY_EVENT_TYPE type, const QString& uri, int timeoutMs)
+{
+    return m_events->Take<IRTCBuddyEvent2>(
+        RTCE_BUDDY,
+        [&](const auto& e) {
+            QString buddyUri;
+            e.m_buddy->get_PresentityURI(buddyUri);
+            return e.m_eventType == type && (uri.isEmpty() || buddyUri == uri);
+        },
+        timeoutMs);
+}
+
+bool CEndpoint::WaitBuddyStatus(const QString& uri, RTC_PRESENCE_STATUS status, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    do {
+        RtcBuddyPtr buddy;
+        RTC_PRESENCE_STATUS current = RTCXS_PRESENCE_OFFLINE;
+        if (SUCCEEDED(presence().get_Buddy(uri, buddy)) && SUCCEEDED(buddy->get_Status(current)) && current == status)
+            return true;
+        CEventQueue::Pump(10);
+    } while (!deadline.hasExpired());
+    return false;
+}
+
+std::shared_ptr<IRTCWatcherEvent2> CEndpoint::WaitWatcher(RTC_WATCHER_EVENT_TYPE type, const QString& uri,
+                                                          int timeoutMs)
+{
+    return m_events->Take<IRTCWatcherEvent2>(
+        RTCE_WATCHER,
+        [&](const auto& e) {
+            QString watcherUri;
+            e.m_watcher->get_PresentityURI(watcherUri);
+            return e.m_eventType == type && watcherUri == uri;
+        },
+        timeoutMs);
 }

@@ -48,6 +48,18 @@ public:
     // Waits for an incoming call and returns its session.
     RtcSessionPtr WaitIncoming(int timeoutMs = CEventQueue::kDefaultWaitMs);
 
+    IRTCClientPresence2& presence() { return *m_client->presence(); }
+    // Enables presence with the store file; true on success.
+    bool EnablePresence(const QString& storePath);
+    // Waits for a buddy event of the type (for the URI, if given).
+    std::shared_ptr<IRTCBuddyEvent2> WaitBuddy(RTC_BUDDY_EVENT_TYPE type, const QString& uri = {},
+                                               int timeoutMs = CEventQueue::kDefaultWaitMs);
+    // Waits until the buddy with the URI shows the status; true if it did.
+    bool WaitBuddyStatus(const QString& uri, RTC_PRESENCE_STATUS status, int timeoutMs = CEventQueue::kDefaultWaitMs);
+    // Waits for a watcher event of the type for the URI.
+    std::shared_ptr<IRTCWatcherEvent2> WaitWatcher(RTC_WATCHER_EVENT_TYPE type, const QString& uri,
+                                                   int timeoutMs = CEventQueue::kDefaultWaitMs);
+
     // The asynchronous shut-down, waiting for its cleanup event; true if it came.
     bool ShutDown(int timeoutMs = CEventQueue::kDefaultWaitMs);
 

@@ -5,6 +5,8 @@
 
 CTestHome::CTestHome() : m_path(m_dir.path())
 {
+    // For diagnosing a failing test: ORVALO_TEST_KEEP leaves the folder (and the service's logs) behind.
+    m_dir.setAutoRemove(!qEnvironmentVariableIsSet("ORVALO_TEST_KEEP"));
     const QDir home(m_path);
     for (const char* folder : {".config", ".local/share", ".cache", "runtime", "pulse"})
         home.mkpath(QString::fromLatin1(folder));
