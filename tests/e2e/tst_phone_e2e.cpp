@@ -19,6 +19,8 @@
 #include "shell/MainFrame.h"
 #include "shell/OrvaloPhoneApp.h"
 #include "shell/OrvaloPhoneView.h"
+#include "engine/ProcessGlobals.h"
+#include "shell/MainMenu.h"
 #include "tests/fakes/ModalDriver.h"
 #include "tests/fakes/MessageCapture.h"
 
@@ -284,6 +286,15 @@ private slots:
         QVERIFY(!shown);
         QVERIFY(!CAVSessionWnd::Active());
         unanswered->Stop();
+    }
+
+    void logOffUnregisters()
+    {
+        m_app->Frame()->Menu()->Action(ID_LOG_OFF)->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(m_app->Frame()->StatusPane()->text(), QStringLiteral("Logged off"), kSignallingMs);
+        QVERIFY(!g_pClientEngine->Profile());
+        QVERIFY(m_app->Frame()->Menu()->Action(ID_LOG_ON)->isEnabled());
+        QVERIFY(!m_app->Frame()->Menu()->Action(ID_LOG_OFF)->isEnabled());
     }
 };
 
