@@ -3,10 +3,20 @@
 #include <QAuthenticator>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 
 namespace {
 constexpr int kTimeoutMs = 10000;
+// A server that fails for a moment (a busy store, a restart) gets a few more tries.
+constexpr int kMaxAttempts = 4;
+constexpr int kRetryDelayMs = 250;
+
+bool IsTransient(const QNetworkReply& reply, int status)
+{
+    return status >= 500 || reply.error() == QNetworkReply::ConnectionRefusedError ||
+           reply.error() == QNetworkReply::RemoteHostClosedError || reply.error() == QNetworkReply::TimeoutError;
 }
+} // namespace
 
 CXcapClient::CXcapClient(QObject* parent) : QObject(parent)
 {
@@ -34,6 +44,7 @@ void CXcapClient::Upload(const QByteArray& document)
 {
     m_next = document;
     m_waiting = true;
+    m_attempts = 0;
     if (!m_reply)
         Send();
 }
@@ -51,11 +62,19 @@ void CXcapClient::Send()
     connect(m_reply, &QNetworkReply::finished, this, [this, reply = m_reply] {
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         const bool ok = reply->error() == QNetworkReply::NoError && status >= 200 && status < 300;
+        const bool retry = !ok && !m_waiting && IsTransient(*reply, status) && ++m_attempts < kMaxAttempts;
         reply->deleteLater();
         m_reply = nullptr;
-        if (m_waiting)
+        if (retry) {
+            m_waiting = true; // the same document again, a little later
+            QTimer::singleShot(kRetryDelayMs * m_attempts, this, [this] {
+                if (!m_reply)
+                    Send();
+            });
+        } else if (m_waiting) {
             Send();
-        else
+        } else {
             emit uploaded(ok);
+        }
     });
 }

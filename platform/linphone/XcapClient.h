@@ -34,4 +34,5 @@ private:
     bool m_waiting = false;
     QPointer<QNetworkReply> m_reply;
     bool m_authenticated = false;
+    int m_attempts = 0; // failed tries of the current document
 };

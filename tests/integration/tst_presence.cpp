@@ -10,8 +10,6 @@ class TestPresence : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
     void init();
     void cleanup();
     void everyStatusReachesTheBuddyExactly();
@@ -32,19 +30,12 @@ private:
     QString m_bobStore;
 };
 
-void TestPresence::initTestCase()
+// Each test gets a service of its own: the presence server remembers watchers and
+// their authorisation, which would leak from one test into the next.
+void TestPresence::init()
 {
     m_service = std::make_unique<CSipService>(Folder(QStringLiteral("service")));
     QVERIFY2(m_service->Start(), qPrintable(m_service->error()));
-}
-
-void TestPresence::cleanupTestCase()
-{
-    m_service.reset();
-}
-
-void TestPresence::init()
-{
     const QString alice = Folder(QStringLiteral("alice"));
     const QString bob = Folder(QStringLiteral("bob"));
     m_aliceStore = alice + QStringLiteral("/15551230001.xml");
@@ -65,6 +56,7 @@ void TestPresence::cleanup()
         m_bob->ShutDown();
     m_alice.reset();
     m_bob.reset();
+    m_service.reset();
 }
 
 bool TestPresence::BobWatchesAlice()
