@@ -262,9 +262,9 @@ void CMessageSession::OnMessageState(const std::shared_ptr<linphone::ChatMessage
     case linphone::ChatMessage::State::DeliveredToUser:
     case linphone::ChatMessage::State::Displayed: break;
     case linphone::ChatMessage::State::NotDelivered:
-        status = StatusFromError(message->getErrorInfo());
-        if (SUCCEEDED(status))
-            status = E_FAIL; // the library does not always say why
+        // The message's error information says nothing more in this library version (an
+        // unknown and an unregistered party look the same), and reading it leaks.
+        status = E_FAIL;
         break;
     default: return;
     }
