@@ -3,7 +3,6 @@
 #include "LinphoneClient.h"
 #include "LinphoneProfile.h"
 #include "SipAddress.h"
-#include "SipStatus.h"
 
 #include "platform/rtc/RtcEvents.h"
 
