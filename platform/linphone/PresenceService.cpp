@@ -536,8 +536,9 @@ void CPresenceService::OnWatcherInfo(const std::string& body)
         const bool waiting = entry.status == QLatin1String("pending") || entry.status == QLatin1String("waiting");
         auto watcher = FindWatcher(uri);
         if (!watcher && waiting) {
+            // Stored, so that the user's decision about it outlives a restart.
             watcher = std::make_shared<CWatcher>(m_client.weak_from_this(), uri, entry.displayName, QString(),
-                                                 RTCWS_OFFERING, false, RTCAS_SCOPE_USER);
+                                                 RTCWS_OFFERING, true, RTCAS_SCOPE_USER);
             m_watchers.push_back(watcher);
         } else if (!watcher || !waiting) {
             continue;
