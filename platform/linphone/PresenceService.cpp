@@ -427,7 +427,8 @@ HRESULT CPresenceService::RemoveWatcher(const RtcWatcherPtr& watcher)
     auto removed = *it;
     m_watchers.erase(it);
     PostWatcher(removed, RTCWET_WATCHER_REMOVE);
-    // Without a rule the watcher is pending again: its next attempt is offered anew.
+    // The watcher's rule goes. The presence server keeps its last decision for a watcher
+    // without a rule, so it is not offered again yet (known gap of this service).
     UploadRules();
     Save();
     return S_OK;
