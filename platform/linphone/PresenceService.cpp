@@ -218,9 +218,13 @@ void CPresenceService::UploadRules()
         return;
     std::vector<WatcherRule> rules;
     for (const auto& watcher : m_watchers) {
-        // An undecided watcher has no rule: the server keeps it pending.
-        if (watcher->state() != RTCWS_OFFERING && watcher->state() != RTCWS_UNKNOWN)
-            rules.push_back({watcher->uri(), watcher->scope(), watcher->state()});
+        // An undecided watcher has no rule: the server holds its subscription pending.
+        // So has one to be asked about again: the server then cuts it off, and its
+        // next attempt is held pending and offered. (A "confirm" rule would only turn
+        // its subscription pending, which the watcher's side never learns.)
+        const RTC_WATCHER_STATE state = watcher->state();
+        if (state == RTCWS_ALLOWED || state == RTCWS_BLOCKED || state == RTCWS_DENIED)
+            rules.push_back({watcher->uri(), watcher->scope(), state});
     }
     m_xcap.Upload(WritePresRules(rules));
 }
@@ -427,8 +431,8 @@ HRESULT CPresenceService::RemoveWatcher(const RtcWatcherPtr& watcher)
     auto removed = *it;
     m_watchers.erase(it);
     PostWatcher(removed, RTCWET_WATCHER_REMOVE);
-    // The watcher's rule goes. The presence server keeps its last decision for a watcher
-    // without a rule, so it is not offered again yet (known gap of this service).
+    // Without its rule the server cuts the watcher off and holds its next attempt
+    // pending, which offers it again.
     UploadRules();
     Save();
     return S_OK;

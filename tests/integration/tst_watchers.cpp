@@ -1,6 +1,6 @@
 // Watchers of a user's presence with the real service: the offer of a new
 // watcher, what each decision lets it see, and decisions kept over a restart
-// of the watched endpoint.
+// of the watched endpoint, and watchers asked again.
 #include "Endpoint.h"
 #include "SipService.h"
 #include "TestHome.h"
@@ -16,6 +16,7 @@ private slots:
     void newWatcherIsOfferedBeforeAnyStatus();
     void eachDecisionGovernsWhatTheWatcherSees();
     void decisionsSurviveRestart();
+    void promptedAndRemovedWatchersAreAskedAgain();
 
 private:
     struct Peer {
@@ -210,6 +211,52 @@ void TestWatchers::decisionsSurviveRestart()
     QCOMPARE(SeenStatus(m_carol), RTCXS_PRESENCE_OFFLINE);
     QCOMPARE(SeenStatus(m_dave), RTCXS_PRESENCE_OFFLINE);
     QCOMPARE(SeenStatus(m_bob), RTCXS_PRESENCE_BE_RIGHT_BACK);
+}
+
+// Alice sends Bob back to the question and forgets Carol altogether: each is
+// cut off, and each is offered to her again on its next attempt.
+void TestWatchers::promptedAndRemovedWatchersAreAskedAgain()
+{
+    QCOMPARE(m_alice->presence().SetLocalPresenceInfo(RTCXS_PRESENCE_ONLINE, {}), S_OK);
+    RtcWatcherPtr bob = Watch(m_bob);
+    RtcWatcherPtr carol = Watch(m_carol);
+    QVERIFY(bob && carol);
+    for (const auto& [peer, watcher] : {std::pair{&m_bob, bob}, std::pair{&m_carol, carol}}) {
+        QCOMPARE(watcher->put_State(RTCWS_ALLOWED), S_OK);
+        QVERIFY(peer->endpoint->WaitBuddyStatus(m_aliceUri, RTCXS_PRESENCE_ONLINE));
+    }
+
+    QCOMPARE(bob->put_State(RTCWS_PROMPT), S_OK);
+    QCOMPARE(m_alice->presence().RemoveWatcher(carol), S_OK);
+    QVERIFY(m_alice->WaitWatcher(RTCWET_WATCHER_REMOVE, m_carol.uri));
+    RtcWatcherPtr gone;
+    QCOMPARE(m_alice->presence().get_Watcher(m_carol.uri, gone), RTC_E_NOT_EXIST);
+    QCOMPARE(m_alice->presence().RemoveWatcher(carol), RTC_E_NOT_EXIST);
+    for (Peer* peer : {&m_bob, &m_carol})
+        QVERIFY(peer->endpoint->WaitBuddyStatus(m_aliceUri, RTCXS_PRESENCE_OFFLINE));
+
+    QCOMPARE(m_alice->presence().SetLocalPresenceInfo(RTCXS_PRESENCE_ON_THE_PHONE, {}), S_OK);
+    for (Peer* peer : {&m_bob, &m_carol}) {
+        RtcBuddyPtr buddy;
+        QCOMPARE(peer->endpoint->presence().get_Buddy(m_aliceUri, buddy), S_OK);
+        QCOMPARE(buddy->Refresh(), S_OK);
+    }
+    auto bobAgain = m_alice->WaitWatcher(RTCWET_WATCHER_OFFERING, m_bob.uri);
+    auto carolAgain = m_alice->WaitWatcher(RTCWET_WATCHER_OFFERING, m_carol.uri);
+    QVERIFY(bobAgain && carolAgain);
+    QCOMPARE(bobAgain->m_watcher, bob);
+    QVERIFY(carolAgain->m_watcher != carol);
+    for (const auto& offered : {bobAgain->m_watcher, carolAgain->m_watcher}) {
+        RTC_WATCHER_STATE state = RTCWS_UNKNOWN;
+        offered->get_State(state);
+        QCOMPARE(state, RTCWS_OFFERING);
+    }
+    // Asked again, neither learns anything before Alice answers.
+    CEventQueue::Pump(1500);
+    QCOMPARE(SeenStatus(m_bob), RTCXS_PRESENCE_OFFLINE);
+    QCOMPARE(SeenStatus(m_carol), RTCXS_PRESENCE_OFFLINE);
+    QCOMPARE(carolAgain->m_watcher->put_State(RTCWS_ALLOWED), S_OK);
+    QVERIFY(m_carol.endpoint->WaitBuddyStatus(m_aliceUri, RTCXS_PRESENCE_ON_THE_PHONE));
 }
 
 QTEST_MAIN(TestWatchers)
