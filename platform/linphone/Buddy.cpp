@@ -25,56 +25,10 @@ HRESULT CPresenceDevice::get_PresenceProperty(RTC_PRESENCE_PROPERTY property, QS
 
 CBuddy::CBuddy(std::weak_ptr<CLinphoneClient> client, QString uri, QString name, QString data, bool persistent,
                RTC_BUDDY_SUBSCRIPTION_TYPE type)
-    : m_client(std::move(client)), m_uri(std::move(uri)), m_name(std::move(name)), m_data(std::move(data)),
-      m_persistent(persistent), m_type(type)
+    : CPresenceContact(std::move(client), std::move(uri), std::move(name), std::move(data), persistent), m_type(type)
 {
     if (m_type == RTCBT_ALWAYS_ONLINE)
         m_presence.status = RTCXS_PRESENCE_ONLINE;
-}
-
-HRESULT CBuddy::get_PresentityURI(QString& uri)
-{
-    uri = m_uri;
-    return S_OK;
-}
-
-HRESULT CBuddy::get_Name(QString& name)
-{
-    name = m_name;
-    return S_OK;
-}
-
-HRESULT CBuddy::put_Name(const QString& name)
-{
-    m_name = name;
-    Changed();
-    return S_OK;
-}
-
-HRESULT CBuddy::get_Data(QString& data)
-{
-    data = m_data;
-    return S_OK;
-}
-
-HRESULT CBuddy::put_Data(const QString& data)
-{
-    m_data = data;
-    Changed();
-    return S_OK;
-}
-
-HRESULT CBuddy::get_Persistent(bool& persistent)
-{
-    persistent = m_persistent;
-    return S_OK;
-}
-
-HRESULT CBuddy::put_Persistent(bool persistent)
-{
-    m_persistent = persistent;
-    Changed();
-    return S_OK;
 }
 
 HRESULT CBuddy::get_Status(RTC_PRESENCE_STATUS& status)
@@ -94,7 +48,7 @@ HRESULT CBuddy::get_PresenceProperty(RTC_PRESENCE_PROPERTY property, QString& va
     switch (property) {
     case RTCPP_DISPLAYNAME:
         // What the buddy calls itself, else what the user called it.
-        value = m_presence.displayName.isEmpty() ? m_name : m_presence.displayName;
+        value = m_presence.displayName.isEmpty() ? name() : m_presence.displayName;
         return value.isEmpty() ? RTC_E_NOT_EXIST : S_OK;
     case RTCPP_DEVICE_NAME:
         for (const DevicePresence& device : m_presence.devices) {
