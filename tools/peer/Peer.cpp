@@ -1,10 +1,11 @@
 #include "Peer.h"
 
-#include <QCoreApplication>
+#include "Report.h"
+
+#include <QDir>
 #include <QPointer>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
@@ -31,15 +32,19 @@ private:
     QPointer<CPeer> m_peer;
 };
 
-QString Hex(HRESULT status)
+bool IsMessageSession(const RtcSessionPtr& session)
 {
-    return QStringLiteral("0x%1").arg(static_cast<quint32>(status), 8, 16, QLatin1Char('0'));
+    RTC_SESSION_TYPE type = RTCST_PC_TO_PC;
+    return session && SUCCEEDED(session->get_Type(type)) && (type == RTCST_IM || type == RTCST_MULTIPARTY_IM);
 }
 
 } // namespace
 
 CPeer::CPeer(PeerSettings settings, QObject* parent) : QObject(parent), m_settings(std::move(settings))
 {
+    if (m_settings.presence)
+        m_presence.emplace(*m_settings.presence,
+                           QDir(m_settings.client.dataDir).filePath(QStringLiteral("presence.xml")));
     m_stopGuard.setSingleShot(true);
     connect(&m_stopGuard, &QTimer::timeout, this, [this] { Finish(1); });
 }
@@ -63,11 +68,13 @@ bool CPeer::Start()
         return false;
     }
     m_client->put_EventFilter(RTCEF_CLIENT | RTCEF_REGISTRATION_STATE_CHANGE | RTCEF_SESSION_STATE_CHANGE |
-                              RTCEF_PROFILE | RTCEF_INFO);
+                              RTCEF_PROFILE | RTCEF_INFO | RTCEF_MESSAGING | RTCEF_WATCHER);
     m_client->Advise(std::make_shared<CPeerSink>(this), m_cookie);
     m_client->put_AllowedPorts(RTCTR_UDP | RTCTR_TCP, RTCLM_DYNAMIC);
     m_client->put_AnswerMode(RTCST_PC_TO_PC, RTCAM_AUTOMATICALLY_ACCEPT);
     m_client->put_AnswerMode(RTCST_PC_TO_PHONE, RTCAM_AUTOMATICALLY_ACCEPT);
+    m_client->put_AnswerMode(RTCST_IM, RTCAM_AUTOMATICALLY_ACCEPT);
+    m_client->put_AnswerMode(RTCST_MULTIPARTY_IM, RTCAM_AUTOMATICALLY_ACCEPT);
     m_client->put_ClientName(QStringLiteral("Orvalo Peer"));
     m_client->put_ClientCurVer(QStringLiteral(ORVALO_PEER_VERSION));
     if (FAILED(m_client->provisioning()->GetProfile({}, {}, UserUri(), m_settings.server, m_settings.transport, 0))) {
@@ -111,6 +118,11 @@ void CPeer::Handle(RTC_EVENT type, const RtcEventPtr& event)
     case RTCE_SESSION_STATE_CHANGE: OnSession(static_cast<const IRTCSessionStateChangeEvent&>(*event)); break;
     case RTCE_INFO: OnInfo(static_cast<const IRTCInfoEvent&>(*event)); break;
     case RTCE_CLIENT: OnClient(static_cast<const IRTCClientEvent&>(*event)); break;
+    case RTCE_MESSAGING: m_echo.OnMessaging(static_cast<const IRTCMessagingEvent&>(*event)); break;
+    case RTCE_WATCHER:
+        if (m_presence)
+            m_presence->OnWatcher(static_cast<const IRTCWatcherEvent2&>(*event));
+        break;
     default: break;
     }
 }
@@ -129,7 +141,11 @@ void CPeer::OnProfile(const IRTCProfileEvent2& event)
 void CPeer::OnRegistration(const IRTCRegistrationStateChangeEvent& event)
 {
     switch (event.m_state) {
-    case RTCRS_REGISTERED: Say(QStringLiteral("registered ") + UserUri()); break;
+    case RTCRS_REGISTERED:
+        Say(QStringLiteral("registered ") + UserUri());
+        if (m_presence)
+            m_presence->Publish(*m_client, m_profile);
+        break;
     case RTCRS_REJECTED:
     case RTCRS_ERROR:
         // The first REGISTER goes out without credentials; its challenge is answered once.
@@ -152,6 +168,9 @@ void CPeer::OnRegistration(const IRTCRegistrationStateChangeEvent& event)
 void CPeer::OnSession(const IRTCSessionStateChangeEvent& event)
 {
     RtcSessionPtr session = event.m_session;
+    // A message session is opened and accepted by the layer; its messages are the news.
+    if (IsMessageSession(session))
+        return;
     switch (event.m_state) {
     case RTCSS_INCOMING: {
         m_sessions.push_back(session);
@@ -182,10 +201,4 @@ void CPeer::OnClient(const IRTCClientEvent& event)
 {
     if (event.m_eventType == RTCCET_ASYNC_CLEANUP_DONE)
         Finish(0);
-}
-
-void CPeer::Say(const QString& line)
-{
-    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
-    std::fflush(stdout);
 }

@@ -1,8 +1,13 @@
 // A headless phone on the RTC layer: it logs on to a service as one account,
 // answers every call, plays a sound file into it and can record what it hears,
-// and reports on standard output what happens (one line per happening), so that
+// echoes every instant message with "echo: " in front (CMessageEcho), can
+// publish a presence status and allows whoever watches it (CPeerPresence), and
+// reports on standard output what happens (one line per happening), so that
 // tests and the demo have someone to talk to.
 #pragma once
+
+#include "MessageEcho.h"
+#include "PeerPresence.h"
 
 #include "platform/linphone/LinphoneClientFactory.h"
 #include "platform/rtc/RtcEvents.h"
@@ -10,6 +15,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <optional>
 #include <vector>
 
 struct PeerSettings {
@@ -19,6 +25,7 @@ struct PeerSettings {
     QString password;
     QString displayName;
     int transport = RTCTR_UDP;
+    std::optional<RTC_PRESENCE_STATUS> presence; // published once registered; none: presence stays off
     LinphoneClientOptions client;
 };
 
@@ -45,7 +52,6 @@ private:
     void OnInfo(const IRTCInfoEvent& event);
     void OnClient(const IRTCClientEvent& event);
     void Finish(int exitCode);
-    static void Say(const QString& line);
     QString UserUri() const;
 
     PeerSettings m_settings;
@@ -56,4 +62,6 @@ private:
     bool m_stopping = false;
     std::vector<RtcSessionPtr> m_sessions;
     QTimer m_stopGuard;
+    CMessageEcho m_echo;
+    std::optional<CPeerPresence> m_presence;
 };

@@ -13,7 +13,10 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orvalo-peer"));
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("A headless phone: logs on, answers calls, plays a sound file."));
+    parser.setApplicationDescription(
+        QStringLiteral("A headless phone: logs on, answers calls and plays a sound file into them, echoes every "
+                       "instant message with \"%1\" in front, and allows every watcher of its presence.")
+            .arg(CMessageEcho::kEchoPrefix));
     parser.addHelpOption();
     const QCommandLineOption server(QStringLiteral("server"), QStringLiteral("Outbound proxy, host[:port]."),
                                     QStringLiteral("host:port"));
@@ -32,10 +35,22 @@ int main(int argc, char* argv[])
                                         QStringLiteral("wav"));
     const QCommandLineOption trace(QStringLiteral("sip-trace"), QStringLiteral("Write the SIP trace to this file."),
                                    QStringLiteral("file"));
-    parser.addOptions({server, domain, user, password, name, tcp, dataDir, playFile, recordFile, trace});
+    const QCommandLineOption presence(QStringLiteral("presence"),
+                                      QStringLiteral("Publish this presence status once registered: %1.")
+                                          .arg(CPeerPresence::StatusNames().join(QStringLiteral(", "))),
+                                      QStringLiteral("status"));
+    parser.addOptions({server, domain, user, password, name, tcp, dataDir, playFile, recordFile, trace, presence});
     parser.process(app);
     if (!parser.isSet(server) || !parser.isSet(user) || !parser.isSet(password)) {
         std::fputs("orvalo-peer: --server, --user and --password are required\n", stderr);
+        return 2;
+    }
+    const std::optional<RTC_PRESENCE_STATUS> status = CPeerPresence::StatusFromName(parser.value(presence));
+    if (parser.isSet(presence) && !status) {
+        const QString message =
+            QStringLiteral("orvalo-peer: unknown presence status \"%1\"; use one of: %2\n")
+                .arg(parser.value(presence), CPeerPresence::StatusNames().join(QStringLiteral(", ")));
+        std::fputs(qPrintable(message), stderr);
         return 2;
     }
 
@@ -46,6 +61,7 @@ int main(int argc, char* argv[])
     settings.password = parser.value(password);
     settings.displayName = parser.value(name);
     settings.transport = parser.isSet(tcp) ? RTCTR_TCP : RTCTR_UDP;
+    settings.presence = status;
     settings.client.dataDir = parser.isSet(dataDir) ? parser.value(dataDir)
                                                     : QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     // A peer has no sound card to speak of: it always works with files.
