@@ -3,12 +3,14 @@
 #include <QCoreApplication>
 
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSysInfo>
 #include <QTcpServer>
 #include <QThread>
+#include <QTimer>
 #include <QtEndian>
 
 #include <algorithm>
@@ -27,6 +29,13 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
         QThread::usleep(100);
     }
     return true;
+}
+
+void Idle(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 QString CSeries::Summary(int decimals) const
@@ -65,6 +74,11 @@ bool SampleProcess(qint64 pid, ProcessSample& sample)
             sample.privateMb = parts[1].toDouble() / 1024;
     }
     return true;
+}
+
+QString MemoryText(const ProcessSample& sample)
+{
+    return QStringLiteral("%1 / %2").arg(sample.residentMb, 0, 'f', 1).arg(sample.privateMb, 0, 'f', 1);
 }
 
 double CpuPercent(qint64 pid, int periodMs)

@@ -15,6 +15,9 @@
 
 // Runs the event loop until the condition holds; false when the time ran out.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs);
+// Runs the event loop for the time without polling, so that the process's own
+// CPU time is the work of what it hosts.
+void Idle(int ms);
 
 // Moments on one monotonic clock, shared by every thread of the benchmark.
 using Moment = std::chrono::steady_clock::time_point;
@@ -55,6 +58,8 @@ struct ProcessSample {
     double privateMb = 0;  // RssAnon: memory of its own, not shared libraries
 };
 bool SampleProcess(qint64 pid, ProcessSample& sample);
+// "total / private" resident memory in MB.
+QString MemoryText(const ProcessSample& sample);
 // The share of one core the process used over the period, in percent.
 double CpuPercent(qint64 pid, int periodMs);
 

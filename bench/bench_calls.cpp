@@ -109,11 +109,6 @@ private:
     CBaresipControl m_control;
 };
 
-QString Mb(const ProcessSample& sample)
-{
-    return QStringLiteral("%1 / %2").arg(sample.residentMb, 0, 'f', 1).arg(sample.privateMb, 0, 'f', 1);
-}
-
 class CBench {
 public:
     explicit CBench(int runs)
@@ -277,7 +272,8 @@ void CBench::Costs()
     const double baresipIdle = CpuPercent(idleBaresip.pid(), kIdleMs);
     Row(QStringLiteral("idle CPU, registered (% of one core)"), QString::number(peerIdle, 'f', 2),
         QString::number(baresipIdle, 'f', 2));
-    Row(QStringLiteral("idle resident memory, total / private (MB)"), Mb(peerMemory), Mb(baresipMemory));
+    Row(QStringLiteral("idle resident memory, total / private (MB)"), MemoryText(peerMemory),
+        MemoryText(baresipMemory));
 
     // In a call between the peer and the far end: each end's share of a core.
     CEndpoint alice(m_home.NewFolder(QStringLiteral("costs-caller")), Tone("layer.wav"));
@@ -318,8 +314,8 @@ void CBench::Costs()
     WaitUntil([] { return false; }, 2000);
     ProcessSample afterCalls;
     SampleProcess(peer.pid(), afterCalls);
-    Row(QStringLiteral("resident memory after %1 calls answered, total / private (MB)").arg(completed), Mb(afterCalls),
-        QStringLiteral("–"));
+    Row(QStringLiteral("resident memory after %1 calls answered, total / private (MB)").arg(completed),
+        MemoryText(afterCalls), QStringLiteral("–"));
     alice.ShutDown();
     peer.Stop();
 }
