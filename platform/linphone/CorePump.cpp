@@ -103,8 +103,13 @@ void CCorePump::OnSocketActivated(int fd)
 {
     if (m_iterating)
         return;
+    const qint64 queuedBefore = QueuedBytes(fd);
     RunIteration();
-    if (IsSipSocket(fd, m_filter) && IsReadable(fd)) {
+    // The stack takes one message per iteration; while it works a burst off, the
+    // notifier fires again at once. Only a queue that does not shrink is stuck.
+    const qint64 queuedAfter = QueuedBytes(fd);
+    const bool progress = queuedAfter >= 0 && queuedAfter < queuedBefore;
+    if (!progress && IsSipSocket(fd, m_filter) && IsReadable(fd)) {
         if (++m_stuckWakeups > kMaxStuckWakeups)
             ClearNotifiers();
     } else {
@@ -118,8 +123,9 @@ void CCorePump::OnSocketActivated(int fd)
 void CCorePump::OnTimer()
 {
     RunIteration();
-    // Connections to servers come and go; listening sockets only change with the transports.
-    if (!m_filter.peers.empty() && m_clock.elapsed() >= m_fastUntilMs && !m_mediaActive)
+    // Connections to servers come and go; listening sockets only change with the
+    // transports. Sockets left to the timer as stuck get another chance.
+    if ((!m_filter.peers.empty() || m_notifiers.empty()) && m_clock.elapsed() >= m_fastUntilMs && !m_mediaActive)
         RescanSockets();
     Schedule();
 }

@@ -68,7 +68,7 @@ private:
     int m_iterations = 0;
     SipSocketFilter m_filter;
     std::vector<std::unique_ptr<QSocketNotifier>> m_notifiers;
-    // A socket that stays readable across iterations is not being read by the
-    // stack; it is then left to the timer instead of spinning the loop.
+    // A socket whose queue does not shrink across iterations is not being read by
+    // the stack; it is then left to the timer for a while instead of spinning the loop.
     int m_stuckWakeups = 0;
 };

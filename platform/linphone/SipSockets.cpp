@@ -2,6 +2,7 @@
 
 #include <QDir>
 
+#include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -73,4 +74,14 @@ bool IsReadable(int fd)
 {
     pollfd entry{fd, POLLIN, 0};
     return poll(&entry, 1, 0) > 0 && (entry.revents & POLLIN);
+}
+
+qint64 QueuedBytes(int fd)
+{
+    quint32 memory[SK_MEMINFO_VARS] = {};
+    socklen_t length = sizeof(memory);
+    if (getsockopt(fd, SOL_SOCKET, SO_MEMINFO, memory, &length) != 0 ||
+        length <= SK_MEMINFO_RMEM_ALLOC * sizeof(quint32))
+        return -1;
+    return memory[SK_MEMINFO_RMEM_ALLOC];
 }

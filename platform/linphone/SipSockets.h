@@ -25,3 +25,7 @@ bool IsSipSocket(int fd, const SipSocketFilter& filter);
 
 // Whether data is waiting on the descriptor.
 bool IsReadable(int fd);
+
+// How many bytes wait in the socket's receive queue (every datagram, not only the
+// next one); -1 if the system does not say.
+qint64 QueuedBytes(int fd);
