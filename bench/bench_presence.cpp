@@ -104,16 +104,20 @@ struct Party {
 CEventWaiter::Match Message(const QString& text)
 {
     return [text](RTC_EVENT type, const IRTCEvent& event) {
+        if (type != RTCE_MESSAGING)
+            return false;
         const auto& messaging = static_cast<const IRTCMessagingEvent&>(event);
-        return type == RTCE_MESSAGING && messaging.m_eventType == RTCMSET_MESSAGE && messaging.m_message == text;
+        return messaging.m_eventType == RTCMSET_MESSAGE && messaging.m_message == text;
     };
 }
 
 CEventWaiter::Match Typing(RTC_MESSAGING_USER_STATUS status)
 {
     return [status](RTC_EVENT type, const IRTCEvent& event) {
+        if (type != RTCE_MESSAGING)
+            return false;
         const auto& messaging = static_cast<const IRTCMessagingEvent&>(event);
-        return type == RTCE_MESSAGING && messaging.m_eventType == RTCMSET_STATUS && messaging.m_userStatus == status;
+        return messaging.m_eventType == RTCMSET_STATUS && messaging.m_userStatus == status;
     };
 }
 
