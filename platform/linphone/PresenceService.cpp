@@ -21,6 +21,14 @@ namespace {
 
 constexpr int kPublishExpires = 600;
 constexpr int kSubscribeExpires = 600;
+// Subscriptions sent and not answered yet. A few hundred sent at once would have
+// their answers overflow the socket and come in only with the retransmissions.
+constexpr int kMaxUnansweredSubscriptions = 20;
+
+bool Unanswered(const linphone::Event& subscription)
+{
+    return subscription.getSubscriptionState() == linphone::SubscriptionState::OutgoingProgress;
+}
 
 std::shared_ptr<linphone::Content> PidfContent(const QByteArray& document)
 {
@@ -154,6 +162,7 @@ void CPresenceService::Stop()
             buddy->subscription()->terminate();
         buddy->SetSubscription(nullptr);
     }
+    m_toSubscribe.clear();
     m_publication.reset();
     m_watcherInfo.reset();
     m_started = false;
@@ -164,6 +173,7 @@ void CPresenceService::Detach()
 {
     for (const auto& buddy : m_buddies)
         buddy->SetSubscription(nullptr);
+    m_toSubscribe.clear();
     m_publication.reset();
     m_watcherInfo.reset();
     m_started = false;
@@ -196,20 +206,41 @@ void CPresenceService::Subscribe(CBuddy& buddy)
 {
     if (!m_started || buddy.type() == RTCBT_ALWAYS_ONLINE || buddy.type() == RTCBT_ALWAYS_OFFLINE)
         return;
+    if (std::find(m_toSubscribe.begin(), m_toSubscribe.end(), buddy.uri()) == m_toSubscribe.end())
+        m_toSubscribe.push_back(buddy.uri());
+    SubscribeWaiting();
+}
+
+void CPresenceService::SubscribeWaiting()
+{
+    auto unanswered = std::count_if(m_buddies.begin(), m_buddies.end(), [](const auto& buddy) {
+        return buddy->subscription() && Unanswered(*buddy->subscription());
+    });
+    while (!m_toSubscribe.empty() && unanswered < kMaxUnansweredSubscriptions) {
+        auto buddy = FindBuddy(m_toSubscribe.front());
+        m_toSubscribe.pop_front();
+        if (buddy && SendSubscribe(*buddy))
+            ++unanswered;
+    }
+}
+
+bool CPresenceService::SendSubscribe(CBuddy& buddy)
+{
     auto core = m_client.core();
     auto address = core->createAddress(buddy.uri().toStdString());
     if (!address)
-        return;
+        return false;
     if (buddy.subscription())
         buddy.subscription()->terminate();
     // A polled buddy is fetched once (expires 0) on each refresh.
     auto subscription = core->createSubscribe(address, "presence", buddy.type() == RTCBT_POLL ? 0 : kSubscribeExpires);
     if (!subscription)
-        return;
+        return false;
     subscription->addCustomHeader("Accept", "application/pidf+xml");
     subscription->sendSubscribe(nullptr);
     buddy.SetSubscription(subscription);
     m_client.Wake();
+    return true;
 }
 
 void CPresenceService::UploadRules()
@@ -512,6 +543,9 @@ void CPresenceService::OnSubscriptionState(const std::shared_ptr<linphone::Event
     auto buddy = FindBuddy(event.get());
     if (!buddy)
         return;
+    // An answer makes room for the next subscription.
+    if (!Unanswered(*event))
+        SubscribeWaiting();
     switch (static_cast<linphone::SubscriptionState>(state)) {
     case linphone::SubscriptionState::Active: PostBuddy(buddy, RTCBET_BUDDY_SUBSCRIBED); break;
     case linphone::SubscriptionState::Error:

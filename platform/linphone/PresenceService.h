@@ -15,6 +15,7 @@
 
 #include <QObject>
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -78,7 +79,10 @@ public:
 private:
     void Start();
     void Publish();
+    // Subscribes to the buddy's presence as soon as few enough subscriptions wait for an answer.
     void Subscribe(CBuddy& buddy);
+    void SubscribeWaiting();
+    bool SendSubscribe(CBuddy& buddy);
     void UploadRules();
     void Save();
     void OnWatcherInfo(const std::string& body);
@@ -97,6 +101,7 @@ private:
     LocalPresence m_local;
     std::map<RTC_PRESENCE_PROPERTY, QString> m_properties;
     std::vector<std::shared_ptr<CBuddy>> m_buddies;
+    std::deque<QString> m_toSubscribe; // buddies' addresses, in order
     std::vector<std::shared_ptr<CBuddyGroup>> m_groups;
     std::vector<std::shared_ptr<CWatcher>> m_watchers;
     std::shared_ptr<linphone::Event> m_publication;

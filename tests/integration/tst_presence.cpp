@@ -16,6 +16,7 @@ private slots:
     void deviceNameAndStatusReachTheBuddy();
     void buddyEventsTellAddAndRemove();
     void groupsSurviveDisablingPresence();
+    void everyBuddyOfALongListIsSubscribed();
 
 private:
     QString Folder(const QString& name) const { return m_home.NewFolder(name); }
@@ -182,6 +183,39 @@ void TestPresence::groupsSurviveDisablingPresence()
     QCOMPARE(presence.get_Buddy(CSipService::Uri(CEndpoint::kCarol.number), found), S_OK);
     found->get_Data(data);
     QCOMPARE(data, QStringLiteral("x=1"));
+}
+
+// More buddies than may wait for an answer at once: each one's turn comes, and
+// the one who publishes is seen.
+void TestPresence::everyBuddyOfALongListIsSubscribed()
+{
+    QVERIFY(BobWatchesAlice());
+    QCOMPARE(m_alice->presence().SetLocalPresenceInfo(RTCXS_PRESENCE_OUT_TO_LUNCH, {}), S_OK);
+    const QString alice = CSipService::Uri(CEndpoint::kAlice.number);
+    QVERIFY(m_bob->WaitBuddyStatus(alice, RTCXS_PRESENCE_OUT_TO_LUNCH));
+    QStringList uris;
+    for (int i = 0; i < 120; ++i) {
+        const QString uri = QStringLiteral("sip:1555700%1@sip.orvalo.test").arg(i, 4, 10, QLatin1Char('0'));
+        RtcBuddyPtr buddy;
+        QCOMPARE(m_bob->presence().AddBuddy(uri, {}, {}, true, {}, 0, buddy), S_OK);
+        uris << uri;
+    }
+    uris << alice; // last in the store
+
+    QCOMPARE(m_bob->presence().DisablePresence(), S_OK);
+    m_bob->events().Clear();
+    QVERIFY(m_bob->EnablePresence(m_bobStore));
+    QSet<QString> subscribed;
+    while (subscribed.size() < uris.size()) {
+        auto event = m_bob->WaitBuddy(RTCBET_BUDDY_SUBSCRIBED, {}, 20000);
+        QVERIFY2(event, qPrintable(QStringLiteral("%1 of %2 subscribed").arg(subscribed.size()).arg(uris.size())));
+        QCOMPARE(event->m_statusCode, S_OK);
+        QString uri;
+        event->m_buddy->get_PresentityURI(uri);
+        subscribed.insert(uri);
+    }
+    QCOMPARE(subscribed, QSet<QString>(uris.begin(), uris.end()));
+    QVERIFY(m_bob->WaitBuddyStatus(alice, RTCXS_PRESENCE_OUT_TO_LUNCH));
 }
 
 QTEST_MAIN(TestPresence)
