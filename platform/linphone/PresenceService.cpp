@@ -230,8 +230,11 @@ bool CPresenceService::SendSubscribe(CBuddy& buddy)
     auto address = core->createAddress(buddy.uri().toStdString());
     if (!address)
         return false;
-    if (buddy.subscription())
-        buddy.subscription()->terminate();
+    // The old subscription ends as the buddy's no longer: what it knew stays until the new one tells.
+    if (auto previous = buddy.subscription()) {
+        buddy.SetSubscription(nullptr);
+        previous->terminate();
+    }
     // A polled buddy is fetched once (expires 0) on each refresh.
     auto subscription = core->createSubscribe(address, "presence", buddy.type() == RTCBT_POLL ? 0 : kSubscribeExpires);
     if (!subscription)
