@@ -1,6 +1,6 @@
 // Watchers of a user's presence with the real service: the offer of a new
-// watcher, what each decision lets it see, and decisions kept over a restart
-// of the watched endpoint, and watchers asked again.
+// watcher, what each decision lets it see, decisions kept over a restart of
+// the watched endpoint, and watchers asked again.
 #include "Endpoint.h"
 #include "SipService.h"
 #include "TestHome.h"
