@@ -287,12 +287,6 @@ void CClientEngine::OnMessagingEvent(const IRTCMessagingEvent& event)
     }
 }
 
-void CClientEngine::OnBuddyEvent(const IRTCBuddyEvent2& event)
-{
-    if (m_buddyList)
-        m_buddyList->OnBuddyEvent(event);
-}
-
 void CClientEngine::OnWatcherEvent(const IRTCWatcherEvent2& event)
 {
     if (m_watchers)
@@ -509,8 +503,7 @@ void CClientEngine::ShowLoggedOn()
     m_display.EnableTabsAndChooser(true);
     m_display.ShowAddBuddyLink(true);
     m_display.ReloadCallLog();
-    if (m_buddyList)
-        m_buddyList->RebuildBuddyList();
+    RebuildBuddyList();
     m_display.RedrawMenuBar();
 }
 

@@ -87,6 +87,31 @@ public:
     // Shows a message box owned by the main view.
     void ShowMessage(const QString& text);
 
+    // --- the buddy list (ClientEngineBuddies.cpp) ---
+    // Inserts or updates the buddy's row; with a group row it ends up last under that group.
+    HRESULT ShowBuddy(const RtcBuddyPtr& buddy, CBuddyTreeItem* groupItem);
+    void RemoveBuddyItem(const RtcBuddyPtr& buddy);
+    CBuddyTreeItem* ShowGroupItem(const RtcGroupPtr& group); // null when the group has no name
+    // Shows every group and buddy of the library afresh.
+    void RebuildBuddyList();
+    // Adds a persistent buddy for the URI (name may be empty) and shows it under "Buddies".
+    HRESULT AddBuddyToList(const QString& uri, const QString& name);
+    HRESULT CreateGroup(const QString& name);
+    // The "View Profile" box.
+    HRESULT ShowProfile(QWidget* owner, const RtcBuddyPtr& buddy);
+    // A message session with the buddy; refused while the buddy is not online.
+    HRESULT SendMessageToBuddy(const RtcBuddyPtr& buddy);
+    // A voice call to the buddy from the "Phone View" page.
+    HRESULT CallBuddy(const RtcBuddyPtr& buddy);
+    // Library requests, each returning the library's status.
+    HRESULT RemoveBuddy(const RtcBuddyPtr& buddy);
+    HRESULT RefreshBuddy(const RtcBuddyPtr& buddy);
+    HRESULT RemoveGroup(const RtcGroupPtr& group);
+    HRESULT AddBuddyToGroup(const RtcGroupPtr& group, const QString& uri);
+    HRESULT RemoveBuddyFromGroup(const RtcGroupPtr& group, const QString& uri);
+    // The buddy's URI and display name (empty when it has none) for calls and messages.
+    static HRESULT GetBuddyAddress(const RtcBuddyPtr& buddy, QString& uri, QString& name);
+
 protected:
     bool event(QEvent* event) override;
 
@@ -107,6 +132,8 @@ private:
     void OnProfileEvent(const IRTCProfileEvent2& event);
     void OnBuddyEvent(const IRTCBuddyEvent2& event);
     void OnWatcherEvent(const IRTCWatcherEvent2& event);
+
+    HRESULT InsertBuddyItem(const RtcBuddyPtr& buddy, CBuddyTreeItem* parent, const QString& line);
 
     HRESULT RequestProfile(const QString& userUri, const QString& server, const QString& transport);
     HRESULT ActivateProfile();

@@ -59,15 +59,32 @@ public:
     virtual void AddCallLogEntry(const QString& uri, const QString& name, int callType) = 0;
 };
 
-// The buddy tree of the buddy page.
+// A row of the buddy tree (presence/); the engine only passes it around.
+class CBuddyTreeItem;
+
+// The buddy tree of the buddy page: groups at the top, their buddies below and each
+// buddy's devices below that. A row that shows a buddy or a group holds its own
+// reference to it. Operations on a null row do nothing.
 class IBuddyListView {
 public:
     virtual ~IBuddyListView() = default;
     virtual void DeleteAllItems() = 0;    // every item, top level included
     virtual void InsertBuddiesRoot() = 0; // the default group "Buddies"
     virtual void ClearBuddyItems() = 0;   // every buddy item; group items stay
-    virtual void RebuildBuddyList() = 0;
-    virtual void OnBuddyEvent(const IRTCBuddyEvent2& event) = 0;
+    virtual CBuddyTreeItem* BuddiesRoot() const = 0;
+    virtual CBuddyTreeItem* FindBuddyItem(const RtcBuddyPtr& buddy) const = 0; // first in tree order
+    virtual CBuddyTreeItem* FindGroupItem(const RtcGroupPtr& group) const = 0;
+    virtual CBuddyTreeItem* InsertGroupItem(const QString& name, const RtcGroupPtr& group) = 0; // last, group icon
+    // Sorted by text under the parent, with the offline icon until the next update.
+    virtual CBuddyTreeItem* InsertBuddyItem(CBuddyTreeItem* parent, const QString& text, const RtcBuddyPtr& buddy) = 0;
+    virtual void InsertDeviceItem(CBuddyTreeItem* buddyItem, const QString& text) = 0; // sorted, no icon
+    virtual void SetItem(CBuddyTreeItem* item, const QString& text, int icon) = 0;
+    // A copy of the row (text, icon and what it holds) last under the new parent; the old row goes.
+    virtual CBuddyTreeItem* MoveItem(CBuddyTreeItem* item, CBuddyTreeItem* newParent) = 0;
+    virtual void DeleteItem(CBuddyTreeItem* item) = 0;
+    virtual void ExpandItem(CBuddyTreeItem* item) = 0;
+    virtual void EnsureVisible(CBuddyTreeItem* item) = 0; // scrolls and expands its parent
+    virtual void RepaintNow() = 0;
 };
 
 // The open watchers windows and the answer to new watchers.

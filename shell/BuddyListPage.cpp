@@ -1,14 +1,13 @@
 #include "BuddyListPage.h"
 
+#include "AddressPrompt.h"
 #include "ShellLook.h"
 #include "WebLinks.h"
 #include "controls/HyperlinkLabel.h"
 #include "engine/ClientEngine.h"
-#include "engine/PresenceStatus.h"
+#include "presence/BuddyMenus.h"
+#include "presence/BuddyTreeCtrl.h"
 #include "resources/ResourceIds.h"
-
-#include <QHeaderView>
-#include <QTreeWidget>
 
 #include <algorithm>
 
@@ -19,31 +18,24 @@ constexpr int kLinkLeft = 10;
 constexpr int kLinkWidth = 140;
 constexpr int kLinkBottomGap = 50;
 constexpr int kLinkHeight = 18;
-
-IRTCClientPresence2* PresenceOf(const CClientEngine* engine)
-{
-    return engine && engine->Client() ? engine->Client()->presence() : nullptr;
-}
 } // namespace
 
 CBuddyListPage::CBuddyListPage(QWidget* parent)
-    : CBitmapPage(parent), m_tree(new QTreeWidget(this)),
+    : CBitmapPage(parent), m_tree(new CBuddyTreeCtrl(this)),
+      m_menus(new CBuddyMenus(
+          *m_tree,
+          [](QWidget* owner, const QString& title, QString& uri) { return PromptForAddress(owner, title, &uri); },
+          this)),
       m_addBuddyLink(new CHyperlinkLabel(QStringLiteral("Click here to add a buddy"), m_tree))
 {
     m_tree->setObjectName(QString::number(kTreeId));
     m_tree->setFont(ShellFont(QStringLiteral("Arial"), 14));
     m_tree->setIndentation(kTreeIndent);
-    m_tree->setIconSize(QSize(Resources::kStatusIconSize, Resources::kStatusIconSize));
-    m_tree->setHeaderHidden(true);
     m_tree->setFrameShape(QFrame::NoFrame);
-    // The list's picture lies behind the rows.
-    QPalette palette = m_tree->palette();
-    palette.setBrush(QPalette::Base, QBrush(QPixmap(QString::fromLatin1(Resources::kListBackground134))));
-    m_tree->setPalette(palette);
-
-    auto* root = new QTreeWidgetItem(m_tree, {QStringLiteral("Buddies")});
-    root->setIcon(0, Resources::StatusIcon(kGroupIcon));
-    root->setExpanded(true);
+    m_tree->SetBackgroundBitmap(QString::fromLatin1(Resources::kListBackground134));
+    m_tree->InsertBuddiesRoot();
+    m_tree->ExpandItem(m_tree->BuddiesRoot());
+    connect(m_menus, &CBuddyMenus::addBuddyRequested, this, &CBuddyListPage::addBuddyRequested);
 
     m_addBuddyLink->setObjectName(QString::number(kAddBuddyLinkId));
     m_addBuddyLink->SetTextColor(QColor(0, 0, 255));
@@ -57,6 +49,13 @@ CBuddyListPage::CBuddyListPage(QWidget* parent)
     m_addBuddyLink->hide();
     connect(m_addBuddyLink, &CHyperlinkLabel::clicked, this,
             [this] { RunHyperlinkClick(*m_addBuddyLink, [this] { emit addBuddyRequested(); }); });
+}
+
+// An engine that outlives the page must not reach for its tree.
+CBuddyListPage::~CBuddyListPage()
+{
+    if (m_engine)
+        m_engine->SetBuddyListView(nullptr);
 }
 
 void CBuddyListPage::resizeEvent(QResizeEvent* event)
@@ -80,20 +79,14 @@ void CBuddyListPage::ShowAddBuddyLink(bool shown)
         m_addBuddyLink->raise();
 }
 
-HRESULT CBuddyListPage::AddBuddyToList(const QString& uri, const QString& name)
+void CBuddyListPage::SetEngine(CClientEngine* engine)
 {
-    IRTCClientPresence2* presence = PresenceOf(m_engine);
-    if (!presence)
-        return E_NOINTERFACE;
-    RtcBuddyPtr buddy;
-    return presence->AddBuddy(uri, name, QString(), true, nullptr, 0, buddy);
-}
-
-HRESULT CBuddyListPage::CreateGroup(const QString& name)
-{
-    IRTCClientPresence2* presence = PresenceOf(m_engine);
-    if (!presence)
-        return E_NOINTERFACE;
-    RtcGroupPtr group;
-    return presence->AddGroup(name, QString(), nullptr, 0, group);
+    m_engine = engine;
+    m_menus->SetEngine(engine);
+    if (!engine)
+        return;
+    engine->SetBuddyListView(m_tree);
+    connect(m_tree, &CBuddyTreeCtrl::buddyDoubleClicked, engine,
+            [engine](const RtcBuddyPtr& buddy) { engine->SendMessageToBuddy(buddy); });
+    connect(m_tree, &CBuddyTreeCtrl::groupChangeFailed, engine, &CClientEngine::RebuildBuddyList);
 }

@@ -1,5 +1,5 @@
-// The "Buddy List" page: the buddy tree, for now with its "Buddies" root only, and
-// the "Click here to add a buddy" link shown while the user is logged on.
+// The "Buddy List" page: the buddy tree with its menus, and the "Click here to add
+// a buddy" link shown while the user is logged on.
 #pragma once
 
 #include "controls/BitmapPage.h"
@@ -7,9 +7,10 @@
 
 #include <QPointer>
 
+class CBuddyMenus;
+class CBuddyTreeCtrl;
 class CClientEngine;
 class CHyperlinkLabel;
-class QTreeWidget;
 
 class CBuddyListPage : public CBitmapPage {
     Q_OBJECT
@@ -17,19 +18,18 @@ public:
     static constexpr int kTreeId = 1007;
 
     explicit CBuddyListPage(QWidget* parent = nullptr);
+    ~CBuddyListPage() override;
 
-    void SetEngine(CClientEngine* engine) { m_engine = engine; }
+    // The engine shows its buddy list in this page's tree from now on.
+    void SetEngine(CClientEngine* engine);
     void ShowAddBuddyLink(bool shown);
 
-    QTreeWidget* Tree() const { return m_tree; }
+    CBuddyTreeCtrl* Tree() const { return m_tree; }
+    CBuddyMenus* Menus() const { return m_menus; }
     CHyperlinkLabel* AddBuddyLink() const { return m_addBuddyLink; }
 
-    // Library requests of the Add Buddy and Add Group commands; each returns the library's status.
-    HRESULT AddBuddyToList(const QString& uri, const QString& name);
-    HRESULT CreateGroup(const QString& name);
-
 signals:
-    // The add-buddy link was clicked: the main view runs its Add Buddy command.
+    // The add-buddy link or "Add a Buddy..." was chosen: the main view runs its Add Buddy command.
     void addBuddyRequested();
 
 protected:
@@ -38,7 +38,8 @@ protected:
 private:
     void PlaceAddBuddyLink();
 
-    QTreeWidget* m_tree;
+    CBuddyTreeCtrl* m_tree;
+    CBuddyMenus* m_menus;
     CHyperlinkLabel* m_addBuddyLink;
     QPointer<CClientEngine> m_engine;
 };

@@ -312,9 +312,9 @@ void COrvaloPhoneView::PromptAndAddBuddy()
 {
     const QPointer<COrvaloPhoneView> self(this);
     QString address;
-    if (FAILED(PromptForAddress(this, QStringLiteral("Add Buddy"), &address)) || !self)
+    if (FAILED(PromptForAddress(this, QStringLiteral("Add Buddy"), &address)) || !self || !m_engine)
         return;
-    m_buddyPage->AddBuddyToList(address, QString());
+    m_engine->AddBuddyToList(address, QString());
 }
 
 void COrvaloPhoneView::PromptAndAddGroup()
@@ -322,9 +322,9 @@ void COrvaloPhoneView::PromptAndAddGroup()
     StartAwayTimer();
     const QPointer<COrvaloPhoneView> self(this);
     QString name;
-    if (FAILED(PromptForAddress(this, QStringLiteral("Add Group"), nullptr, &name)) || !self)
+    if (FAILED(PromptForAddress(this, QStringLiteral("Add Group"), nullptr, &name)) || !self || !m_engine)
         return;
-    m_buddyPage->CreateGroup(name);
+    m_engine->CreateGroup(name);
 }
 
 // --- layout ---

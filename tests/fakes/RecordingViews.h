@@ -107,10 +107,30 @@ public:
     void DeleteAllItems() override { log << "DeleteAllItems"; }
     void InsertBuddiesRoot() override { log << "InsertBuddiesRoot"; }
     void ClearBuddyItems() override { log << "ClearBuddyItems"; }
-    void RebuildBuddyList() override { log << "RebuildBuddyList"; }
-    void OnBuddyEvent(const IRTCBuddyEvent2&) override { log << "OnBuddyEvent"; }
+    CBuddyTreeItem* BuddiesRoot() const override { return nullptr; }
+    CBuddyTreeItem* FindBuddyItem(const RtcBuddyPtr&) const override { return nullptr; }
+    CBuddyTreeItem* FindGroupItem(const RtcGroupPtr&) const override { return nullptr; }
+    CBuddyTreeItem* InsertGroupItem(const QString&, const RtcGroupPtr&) override { return record("InsertGroupItem"); }
+    CBuddyTreeItem* InsertBuddyItem(CBuddyTreeItem*, const QString&, const RtcBuddyPtr&) override
+    {
+        return record("InsertBuddyItem");
+    }
+    void InsertDeviceItem(CBuddyTreeItem*, const QString&) override { log << "InsertDeviceItem"; }
+    void SetItem(CBuddyTreeItem*, const QString&, int) override { log << "SetItem"; }
+    CBuddyTreeItem* MoveItem(CBuddyTreeItem*, CBuddyTreeItem*) override { return record("MoveItem"); }
+    void DeleteItem(CBuddyTreeItem*) override { log << "DeleteItem"; }
+    void ExpandItem(CBuddyTreeItem*) override { log << "ExpandItem"; }
+    void EnsureVisible(CBuddyTreeItem*) override { log << "EnsureVisible"; }
+    void RepaintNow() override { log << "RepaintNow"; }
 
     QStringList log;
+
+private:
+    CBuddyTreeItem* record(const char* op)
+    {
+        log << QLatin1String(op);
+        return nullptr;
+    }
 };
 
 class RecordingWatchers : public IWatchersView {
