@@ -252,10 +252,24 @@ void CBuddyTreeCtrl::ExpandItem(CBuddyTreeItem* item)
         item->setExpanded(true);
 }
 
+// Scrolling lays the whole tree out, so a burst of new rows scrolls once, to the last of them.
 void CBuddyTreeCtrl::EnsureVisible(CBuddyTreeItem* item)
 {
-    if (item)
-        scrollToItem(item);
+    if (!item)
+        return;
+    for (QTreeWidgetItem* parent = item->parent(); parent; parent = parent->parent())
+        parent->setExpanded(true);
+    const bool pending = m_scrollTarget.isValid();
+    m_scrollTarget = indexFromItem(item);
+    if (!pending)
+        QMetaObject::invokeMethod(this, &CBuddyTreeCtrl::ScrollToTarget, Qt::QueuedConnection);
+}
+
+void CBuddyTreeCtrl::ScrollToTarget()
+{
+    if (m_scrollTarget.isValid())
+        scrollTo(m_scrollTarget);
+    m_scrollTarget = QPersistentModelIndex();
 }
 
 void CBuddyTreeCtrl::RepaintNow()

@@ -75,10 +75,12 @@ private:
     void Drop(CBuddyTreeItem* dragged, CBuddyTreeItem* target);
     void SetDropTarget(CBuddyTreeItem* item, bool highlighted);
     QRect DragImageRect() const;
+    void ScrollToTarget();
 
     std::array<QIcon, 9> m_icons;
     QPixmap m_background;
     QPersistentModelIndex m_buddiesRoot;
+    QPersistentModelIndex m_scrollTarget; // the row to show once the current work is done
 
     // Rows are held by persistent indexes: a row deleted during a drag simply drops out.
     QPersistentModelIndex m_pressed;
