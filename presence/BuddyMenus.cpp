@@ -157,8 +157,11 @@ void CBuddyMenus::RunGroupCommand(int command, const RtcGroupPtr& group)
     if (!m_engine || !command)
         return;
     if (command == ID_GROUP_REMOVE) {
-        if (SUCCEEDED(m_engine->RemoveGroup(group)))
-            m_tree.DeleteItem(m_tree.FindGroupItem(group)); // its buddy rows go with it
+        if (SUCCEEDED(m_engine->RemoveGroup(group))) {
+            m_tree.DeleteItem(m_tree.FindGroupItem(group));
+            // Its buddies stay buddies: they show again under "Buddies" or their other groups.
+            m_engine->RebuildBuddyList();
+        }
         return;
     }
     const bool adding = command == ID_GROUP_ADD_BUDDY;
