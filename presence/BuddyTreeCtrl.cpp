@@ -43,6 +43,7 @@ CBuddyTreeCtrl::CBuddyTreeCtrl(QWidget* parent) : QTreeWidget(parent)
 
 // --- the picture behind the rows ---
 
+// On true-colour displays the picture needs no palette of its own.
 bool CBuddyTreeCtrl::SetBackgroundBitmap(const QString& resourcePath)
 {
     m_background = QPixmap(resourcePath);
@@ -119,15 +120,19 @@ CBuddyTreeItem* CBuddyTreeCtrl::NewItem(const QString& text, int icon) const
     return item;
 }
 
+QRect CBuddyTreeCtrl::LabelRect(const QTreeWidgetItem* item) const
+{
+    QRect label = visualItemRect(item);
+    const int iconWidth = item->icon(0).isNull() ? 0 : iconSize().width() + kLabelMargin;
+    label.setWidth(
+        std::min(label.width(), iconWidth + fontMetrics().horizontalAdvance(item->text(0)) + 2 * kLabelMargin));
+    return label;
+}
+
 CBuddyTreeItem* CBuddyTreeCtrl::HitItem(const QPoint& pos) const
 {
     QTreeWidgetItem* item = itemAt(pos);
-    if (!item)
-        return nullptr;
-    const QRect row = visualItemRect(item);
-    const int iconWidth = item->icon(0).isNull() ? 0 : iconSize().width() + kLabelMargin;
-    const int labelRight = row.left() + iconWidth + fontMetrics().horizontalAdvance(item->text(0)) + 2 * kLabelMargin;
-    return pos.x() <= labelRight ? ItemOf(item) : nullptr;
+    return item && LabelRect(item).contains(pos) ? ItemOf(item) : nullptr;
 }
 
 // After the last row whose text sorts before or with the new one.
@@ -321,7 +326,7 @@ void CBuddyTreeCtrl::mouseMoveEvent(QMouseEvent* event)
 
 void CBuddyTreeCtrl::BeginDrag(CBuddyTreeItem* item, const QPoint& pos)
 {
-    m_dragImage = viewport()->grab(visualItemRect(item));
+    m_dragImage = viewport()->grab(LabelRect(item));
     if (m_dragImage.isNull()) {
         qCWarning(lcBuddyTree) << "no drag image for" << item->text(0);
         return;

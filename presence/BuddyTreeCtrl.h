@@ -68,6 +68,7 @@ protected:
 
 private:
     CBuddyTreeItem* NewItem(const QString& text, int icon) const;
+    QRect LabelRect(const QTreeWidgetItem* item) const; // icon and text of the row
     void InsertSorted(QTreeWidgetItem* parent, QTreeWidgetItem* child);
     void BeginDrag(CBuddyTreeItem* item, const QPoint& pos);
     void DragOver(const QPoint& pos);

@@ -61,6 +61,22 @@ private slots:
             tree.findItems(QStringLiteral("Dan <i>the</i> man (Busy)"), Qt::MatchExactly | Qt::MatchRecursive).size() ==
             1);
 
+        // Halfway through dragging Carol onto "Family": the group is highlighted, her picture follows.
+        QWidget* viewport = tree.viewport();
+        const auto labelOf = [&tree](QTreeWidgetItem* item) {
+            const QRect row = tree.visualItemRect(item);
+            return QPoint(row.left() + 24, row.center().y());
+        };
+        const QPoint carol = labelOf(tree.findItems(QStringLiteral("Carol (Online)"), Qt::MatchRecursive).value(0));
+        QTreeWidgetItem* familyRow = tree.findItems(QStringLiteral("Family"), Qt::MatchExactly).value(0);
+        QTest::mousePress(viewport, Qt::LeftButton, {}, carol);
+        QTest::mouseMove(viewport, carol + QPoint(0, QApplication::startDragDistance() + 1));
+        QTest::mouseMove(viewport, labelOf(familyRow));
+        QCOMPARE(tree.DropTarget(), familyRow);
+        QVERIFY(shell.view()->BuddyPage()->grab().save(ShotPath(QStringLiteral("page-buddy-list-dragging"))));
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, labelOf(familyRow));
+        QCOMPARE(familyRow->child(familyRow->childCount() - 1)->text(0), QStringLiteral("Carol (Online)"));
+
         // Below the rows the picture shows through, one tile width apart.
         const QImage picture(QString::fromLatin1(Resources::kListBackground134));
         const QImage shown = tree.viewport()->grab().toImage();
