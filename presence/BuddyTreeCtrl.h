@@ -5,6 +5,7 @@
 
 #include "BuddyTreeItem.h"
 #include "engine/EngineViews.h"
+#include "resources/ResourceIds.h"
 
 #include <QPersistentModelIndex>
 #include <QPixmap>
@@ -21,9 +22,6 @@ public:
 
     // The picture behind the rows; false (and no picture) when it cannot be loaded.
     bool SetBackgroundBitmap(const QString& resourcePath);
-    const QPixmap& BackgroundBitmap() const { return m_background; }
-    // Where the first tile goes: the tiles move with the content when it scrolls.
-    QPoint TileOrigin() const;
 
     // The row whose icon or label lies under the point (viewport coordinates), if any.
     CBuddyTreeItem* HitItem(const QPoint& pos) const;
@@ -67,6 +65,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // Where the first tile goes: the tiles move with the content when it scrolls.
+    QPoint TileOrigin() const;
     CBuddyTreeItem* NewItem(const QString& text, int icon) const;
     QRect LabelRect(const QTreeWidgetItem* item) const; // icon and text of the row
     void InsertSorted(QTreeWidgetItem* parent, QTreeWidgetItem* child);
@@ -78,7 +78,7 @@ private:
     QRect DragImageRect() const;
     void ScrollToTarget();
 
-    std::array<QIcon, 9> m_icons;
+    std::array<QIcon, Resources::kStatusIconCount> m_icons;
     QPixmap m_background;
     QPersistentModelIndex m_buddiesRoot;
     QPersistentModelIndex m_scrollTarget; // the row to show once the current work is done
