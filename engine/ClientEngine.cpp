@@ -512,6 +512,7 @@ void CClientEngine::ShowLoggedOn()
     if (m_buddyList)
         m_buddyList->RebuildBuddyList();
     m_display.RedrawMenuBar();
+    emit loggedOn();
 }
 
 void CClientEngine::ShowLoggedOff()

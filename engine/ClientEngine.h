@@ -56,6 +56,7 @@ public:
     void ShowLoggedOn();
     void ShowLoggedOff();
     bool IsLogonPending() const { return m_logonPending; }
+    bool IsLoggedOn() const { return m_lastRegistrationState == RTCRS_REGISTERED && m_profile; }
 
     // --- the user's own presence ---
     HRESULT SetPresenceEnabled(bool enable);
@@ -86,6 +87,10 @@ public:
 
     // Shows a message box owned by the main view.
     void ShowMessage(const QString& text);
+
+signals:
+    // The phone has registered: what waited for the logon may go on.
+    void loggedOn();
 
 protected:
     bool event(QEvent* event) override;

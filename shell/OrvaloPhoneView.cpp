@@ -289,7 +289,14 @@ void COrvaloPhoneView::PromptAndCall()
 {
     const QPointer<COrvaloPhoneView> self(this);
     QString address;
-    if (FAILED(PromptForAddress(this, QStringLiteral("OrvaloPhone Call"), &address)) || !self || !m_engine)
+    if (FAILED(PromptForAddress(this, QStringLiteral("OrvaloPhone Call"), &address)) || !self)
+        return;
+    PlaceCall(address);
+}
+
+void COrvaloPhoneView::PlaceCall(const QString& address)
+{
+    if (!m_engine)
         return;
     StopAwayTimer();
     ResetPhoneDisplay();
