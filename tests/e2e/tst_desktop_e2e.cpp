@@ -2,6 +2,7 @@
 // file a crashed phone left behind), and clicking a tel: link starts the program
 // a second time, which hands the number to the running phone; that phone calls
 // the headless peer through the local service.
+#include "tests/desktop/StaleSocket.h"
 #include "tests/integration/ChildProcess.h"
 #include "tests/integration/Endpoint.h"
 #include "tests/integration/SipService.h"
@@ -14,30 +15,10 @@
 #include <QProcess>
 #include <QtTest>
 
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
 namespace {
 constexpr int kSignallingMs = 15000;
 const CEndpoint::Account& kPhone = CEndpoint::kAlice;
 const CEndpoint::Account& kPeer = CEndpoint::kCarol; // a member number
-
-// A socket file nobody listens on, as a phone that crashed leaves it.
-bool LeaveStaleSocket(const QString& path)
-{
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray name = QFile::encodeName(path);
-    if (name.size() >= qsizetype(sizeof(address.sun_path)))
-        return false;
-    std::copy(name.begin(), name.end(), address.sun_path);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    return bound && QFileInfo::exists(path);
-}
 
 bool Answers(const QString& path)
 {
