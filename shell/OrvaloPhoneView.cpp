@@ -160,6 +160,7 @@ void COrvaloPhoneView::SetUpStatusChooser()
 void COrvaloPhoneView::SetUpStatusLine()
 {
     m_statusLine->setObjectName(QString::number(kStatusLineId));
+    m_statusLine->setAccessibleName(QStringLiteral("Logged-on user"));
     m_statusLine->setReadOnly(true);
     m_statusLine->setAlignment(Qt::AlignCenter);
     m_statusLine->setFont(ShellFont(QStringLiteral("Arial"), 16, 700));
