@@ -49,15 +49,21 @@ CSingleInstance::CSingleInstance(QString socketPath, QObject* parent)
 
 QString CSingleInstance::DefaultSocketPath()
 {
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (runtime.isEmpty())
+        return QString(); // never a shared folder such as /tmp, where another user could take the name
     const QByteArray settings = QStandardPaths::writableLocation(QStandardPaths::ConfigLocation).toUtf8();
     const QString tag =
         QString::fromLatin1(QCryptographicHash::hash(settings, QCryptographicHash::Sha256).toHex().left(12));
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation))
-        .filePath(QStringLiteral("orvalo-phone-%1.socket").arg(tag));
+    return QDir(runtime).filePath(QStringLiteral("orvalo-phone-%1.socket").arg(tag));
 }
 
 CSingleInstance::EStart CSingleInstance::Start(const QString& address)
 {
+    if (m_socketPath.isEmpty()) {
+        qCWarning(lcSingleInstance) << "no private runtime folder: a second start will open a second phone";
+        return EStart::First;
+    }
     // Two starts at the same moment: the second waits until the first listens.
     QLockFile lock(m_socketPath + QStringLiteral(".lock"));
     if (!lock.tryLock(kLockTimeoutMs))

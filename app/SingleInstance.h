@@ -31,6 +31,7 @@ public:
 
     // The socket of the user's phone: in the runtime folder, one per settings
     // folder, so a phone with settings of its own (the demo) runs beside it.
+    // Empty when the user has no private runtime folder.
     static QString DefaultSocketPath();
 
     EStart Start(const QString& address);
