@@ -15,7 +15,7 @@ const QString kCaller = QStringLiteral("sip:15551230005@sip.orvalo.test");
 const QString kCallerNumber = QStringLiteral("15551230005");
 } // namespace
 
-// What a desktop's notification service offers, recording what it is asked to show.
+// The part of a desktop's notification service the phone uses, recording what it is asked to show.
 class StandInNotifications : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
@@ -43,14 +43,6 @@ public slots:
     {
         closed << id;
         emit NotificationClosed(id, 3);
-    }
-    QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
-    QString GetServerInformation(QString& vendor, QString& version, QString& specVersion)
-    {
-        vendor = QStringLiteral("Orvalo tests");
-        version = QStringLiteral("1");
-        specVersion = QStringLiteral("1.2");
-        return QStringLiteral("stand-in");
     }
 
 signals:
