@@ -69,6 +69,16 @@ private slots:
         m_service.reset();
     }
 
+    void aMalformedOptionEndsTheProgramAtOnce()
+    {
+        QProcess refused;
+        refused.start(QStringLiteral(ORVALO_PHONE_PATH),
+                      {QStringLiteral("--sip-server"), QStringLiteral("bad host:xx")});
+        QVERIFY(refused.waitForFinished(kSignallingMs));
+        QCOMPARE(refused.exitCode(), 2);
+        QVERIFY2(refused.readAllStandardError().contains("--sip-server \"bad host:xx\" is not"), "no clear message");
+    }
+
     void aStaleSocketDoesNotBlockTheFirstStart()
     {
         const QString socket = CSingleInstance::DefaultSocketPath();
