@@ -5,7 +5,14 @@
 #include "engine/LinkAddress.h"
 #include "engine/MessageBox.h"
 
-CLinkDialer::CLinkDialer(COrvaloPhoneView& view, QObject* parent) : QObject(parent), m_view(view)
+#include <QLoggingCategory>
+
+namespace {
+Q_LOGGING_CATEGORY(lcLinks, "orvalo.shell.links")
+}
+
+CLinkDialer::CLinkDialer(COrvaloPhoneView& view, QObject* parent, int waitForLogonMs)
+    : QObject(parent), m_view(view), m_waitForLogonMs(waitForLogonMs)
 {
     // Queued: the call is placed from the event loop, not inside the registration event.
     if (CClientEngine* engine = m_view.Engine())
@@ -20,6 +27,7 @@ void CLinkDialer::Dial(const QString& link)
         return;
     }
     m_pendingAddress = ToServiceSipUri(number);
+    m_waiting.start();
     DialPending();
 }
 
@@ -28,5 +36,10 @@ void CLinkDialer::DialPending()
     const CClientEngine* engine = m_view.Engine();
     if (m_pendingAddress.isEmpty() || !engine || !engine->IsLoggedOn())
         return;
+    if (m_waiting.hasExpired(m_waitForLogonMs)) {
+        qCWarning(lcLinks) << "a link waited too long for the logon and was not called";
+        m_pendingAddress.clear();
+        return;
+    }
     m_view.PlaceCall(std::exchange(m_pendingAddress, QString()));
 }

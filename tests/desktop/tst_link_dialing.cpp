@@ -2,6 +2,7 @@
 // call prompt checks a number and called once the phone is logged on.
 #include "controls/ColorTabCtrl.h"
 #include "engine/AddressRules.h"
+#include "shell/LinkDialer.h"
 #include "tests/shell/ShellHarness.h"
 
 class TestLinkDialing : public QObject {
@@ -55,6 +56,23 @@ private slots:
         QCOMPARE(shell.client->log().last("Client.CreateSession")->args.value(0).toInt(), sessionType);
         QCOMPARE(shell.client->log().last("Session.AddParticipant")->args.value(0).toString(), uri);
         QCOMPARE(shell.view()->TabCtrl()->currentIndex(), int(COrvaloPhoneView::kPhoneViewPage));
+    }
+
+    void aLinkThatWaitedTooLongIsNotCalled()
+    {
+        ShellHarness shell;
+        CSettingsStore::WriteSetting(kSettingUserUri, kTypedNumber);
+        CSettingsStore::WriteSetting(kSettingAutoLogon, QStringLiteral("1"));
+        QVERIFY(shell.app->InitInstance());
+        QTRY_COMPARE(shell.client->log().count("Client.GetProfile"), 1);
+        constexpr int kWaitMs = 50;
+        CLinkDialer dialer(*shell.view(), nullptr, kWaitMs);
+        dialer.Dial(QStringLiteral("tel:9995550001"));
+        QTest::qWait(2 * kWaitMs);
+        shell.completeLogon();
+        ShellHarness::flushEventLoop();
+        QCOMPARE(shell.client->log().count("Client.CreateSession"), 0);
+        QVERIFY(dialer.PendingAddress().isEmpty());
     }
 };
 
