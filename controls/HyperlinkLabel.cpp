@@ -1,5 +1,6 @@
 #include "HyperlinkLabel.h"
 
+#include <QAccessibleWidget>
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
@@ -13,8 +14,46 @@ const QString kDefaultText = QStringLiteral("Click here");
 constexpr int kMaxFontStretch = 4000;
 } // namespace
 
+// What a screen reader announces: a link named by its text, which it can press.
+class CHyperlinkLabelAccessible : public QAccessibleWidget {
+public:
+    explicit CHyperlinkLabelAccessible(CHyperlinkLabel* label) : QAccessibleWidget(label, QAccessible::Link) {}
+
+    QString text(QAccessible::Text kind) const override
+    {
+        const auto* label = static_cast<const CHyperlinkLabel*>(widget());
+        if (kind == QAccessible::Name)
+            return label->Text();
+        if (kind == QAccessible::Description && !label->Link().isEmpty())
+            return label->Link();
+        return QAccessibleWidget::text(kind);
+    }
+    QStringList actionNames() const override { return QAccessibleWidget::actionNames() << pressAction(); }
+    void doAction(const QString& name) override
+    {
+        if (name == pressAction())
+            static_cast<CHyperlinkLabel*>(widget())->OnClick();
+        else
+            QAccessibleWidget::doAction(name);
+    }
+};
+
+namespace {
+QAccessibleInterface* HyperlinkLabelAccessible(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("CHyperlinkLabel") && object && object->isWidgetType())
+        return new CHyperlinkLabelAccessible(static_cast<CHyperlinkLabel*>(object));
+    return nullptr;
+}
+} // namespace
+
 CHyperlinkLabel::CHyperlinkLabel(const QString& text, QWidget* parent) : QWidget(parent)
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(HyperlinkLabelAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     setMouseTracking(true);
     SetText(text);
 }

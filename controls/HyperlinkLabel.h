@@ -51,6 +51,8 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    friend class CHyperlinkLabelAccessible; // a screen reader's "press" is a click
+
     int TextFlags() const;
     QSize TextSize() const;
     void SetHovered(bool hovered);

@@ -505,6 +505,7 @@ void CClientEngine::ShowLoggedOn()
     m_display.ReloadCallLog();
     RebuildBuddyList();
     m_display.RedrawMenuBar();
+    emit loggedOn();
 }
 
 void CClientEngine::ShowLoggedOff()

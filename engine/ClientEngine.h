@@ -56,6 +56,7 @@ public:
     void ShowLoggedOn();
     void ShowLoggedOff();
     bool IsLogonPending() const { return m_logonPending; }
+    bool IsLoggedOn() const { return m_lastRegistrationState == RTCRS_REGISTERED && m_profile; }
 
     // --- the user's own presence ---
     HRESULT SetPresenceEnabled(bool enable);
@@ -111,6 +112,10 @@ public:
     HRESULT RemoveBuddyFromGroup(const RtcGroupPtr& group, const QString& uri);
     // The buddy's URI and display name (empty when it has none) for calls and messages.
     static HRESULT GetBuddyAddress(const RtcBuddyPtr& buddy, QString& uri, QString& name);
+
+signals:
+    // The phone has registered: what waited for the logon may go on.
+    void loggedOn();
 
 protected:
     bool event(QEvent* event) override;

@@ -3,6 +3,7 @@
 #include "AVSessionWnd.h"
 #include "IncomingCallPrompt.h"
 
+#include "engine/AddressRules.h"
 #include "engine/ClientEngine.h"
 #include "engine/ProcessGlobals.h"
 
@@ -29,6 +30,9 @@ HRESULT CSessionWindowFactory::ShowIncomingCallPrompt(const QString& callerName,
     IMainWindowDisplay& display = m_engine->Display();
     QPointer<CIncomingCallPrompt> prompt =
         new CIncomingCallPrompt(m_engine->Client(), display, callerName, callerUri, display.OwnerWindow());
+    QString callerNumber = callerUri;
+    ToDisplayNumber(callerNumber);
+    m_notifier.NotifyIncomingCall(callerName, callerNumber, prompt);
     const int result = prompt->exec();
     // The prompt goes away with its owner (and so may this factory): touch neither then.
     if (!prompt)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/EngineViews.h"
+#include "platform/desktop/DesktopNotifier.h"
 
 #include <QPointer>
 
@@ -16,8 +17,13 @@ public:
     // message window yet, and the engine then ends the session.
     CSessionWnd* CreateSessionWindow(RTC_SESSION_TYPE type) override;
     // Runs the prompt modally, owned by the main view.
+    // Also tells the desktop, when the phone is not the active window.
     HRESULT ShowIncomingCallPrompt(const QString& callerName, const QString& callerUri, bool& accepted) override;
+
+    // The desktop notifications of incoming calls and messages.
+    CDesktopNotifier& Notifier() { return m_notifier; }
 
 private:
     QPointer<CClientEngine> m_engine;
+    CDesktopNotifier m_notifier;
 };

@@ -29,6 +29,7 @@ CBuddyListPage::CBuddyListPage(QWidget* parent)
       m_addBuddyLink(new CHyperlinkLabel(QStringLiteral("Click here to add a buddy"), m_tree))
 {
     m_tree->setObjectName(QString::number(kTreeId));
+    m_tree->setAccessibleName(QStringLiteral("Buddy List"));
     m_tree->setFont(ShellFont(QStringLiteral("Arial"), 14));
     m_tree->setIndentation(kTreeIndent);
     m_tree->setFrameShape(QFrame::NoFrame);

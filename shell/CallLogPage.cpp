@@ -44,6 +44,7 @@ CCallLogPage::CCallLogPage(IMainWindowDisplay& display, QWidget* parent)
 {
     resize(kPageWidth, kPageHeight);
     m_list->setObjectName(QString::number(kListId));
+    m_list->setAccessibleName(QStringLiteral("Call Logs"));
     m_list->SetInsertOrder(CSortListCtrl::EInsertOrder::Append);
     m_list->SetSelectionAlwaysShown(true);
     m_list->InsertColumns(kColumnSpec);

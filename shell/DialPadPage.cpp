@@ -115,6 +115,7 @@ void CDialPadPage::CreateStatusLine()
     AddLabel(QStringLiteral("Quality:"), DialogRect(7, 4, 30, 10), true);
     m_quality = new QProgressBar(this);
     m_quality->setObjectName(QString::number(kQualityBarId));
+    m_quality->setAccessibleName(QStringLiteral("Network quality"));
     m_quality->setRange(0, kMaxQuality);
     m_quality->setValue(0);
     m_quality->setTextVisible(false);
@@ -123,15 +124,18 @@ void CDialPadPage::CreateStatusLine()
     AddLabel(QStringLiteral("Call time:"), DialogRect(112, 4, 36, 10), true);
     m_callTime = AddLabel(QStringLiteral("0:00 "), DialogRect(148, 4, 38, 10), false);
     m_callTime->setObjectName(QString::number(kCallTimeId));
+    m_callTime->setAccessibleName(QStringLiteral("Call time"));
     m_callTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     m_status = new QPlainTextEdit(this);
     m_status->setObjectName(QString::number(kStatusDisplayId));
+    m_status->setAccessibleName(QStringLiteral("Call status"));
     m_status->setReadOnly(true);
     m_status->setGeometry(DialogRect(7, 17, 179, 31));
 
     m_number = new QLineEdit(this);
     m_number->setObjectName(QString::number(kNumberEntryId));
+    m_number->setAccessibleName(QStringLiteral("Phone number"));
     m_number->setFont(NumberFont());
     m_number->setAlignment(Qt::AlignCenter);
     m_number->setMaxLength(kMaxNumberLength);
@@ -154,6 +158,7 @@ void CDialPadPage::CreateKeys()
             AddButton(key.id, QStringLiteral("&") + character, DialogRect(key.x, key.y, kKeyWidth, kKeyHeight));
         // The entry keeps the focus, so a key replaces its selection as typing would.
         button->setFocusPolicy(Qt::TabFocus);
+        button->setAccessibleDescription(QStringLiteral("Dial pad key"));
         const RTC_DTMF tone = key.tone;
         connect(button, &QPushButton::clicked, this, [this, character, tone] { OnKey(character, tone); });
     }
@@ -212,6 +217,8 @@ QSlider* CDialPadPage::AddSlider(int id, RTC_AUDIO_DEVICE device, const QRect& a
 {
     auto* slider = new QSlider(Qt::Vertical, this);
     slider->setObjectName(QString::number(id));
+    slider->setAccessibleName(device == RTCAD_SPEAKER ? QStringLiteral("Speaker volume")
+                                                      : QStringLiteral("Microphone volume"));
     slider->setRange(0, kMaxVolume);
     slider->setSingleStep(kMaxVolume / 100);
     slider->setPageStep(kMaxVolume / 5);

@@ -3,6 +3,7 @@
 #include "MainMenu.h"
 #include "OrvaloPhoneView.h"
 #include "ShellLook.h"
+#include "TrayIcon.h"
 #include "engine/ProcessGlobals.h"
 #include "resources/ResourceIds.h"
 
@@ -32,6 +33,7 @@ CMainFrame::CMainFrame(const RtcClientFactory& factory)
     m_closeTimer.setInterval(kCloseDelayMs);
     connect(&m_closeTimer, &QTimer::timeout, this, &QWidget::close);
     connect(m_view, &COrvaloPhoneView::exitRequested, this, &CMainFrame::ExitNow);
+    CTrayIcon::CreateIfAvailable(*m_menu, *this);
 }
 
 bool CMainFrame::Create()

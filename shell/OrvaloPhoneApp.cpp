@@ -1,7 +1,10 @@
 #include "OrvaloPhoneApp.h"
 
+#include "LinkDialer.h"
 #include "MainFrame.h"
 #include "OrvaloPhoneView.h"
+#include "engine/ProcessGlobals.h"
+#include "platform/desktop/BringForward.h"
 
 #include <QTimer>
 
@@ -21,10 +24,20 @@ bool COrvaloPhoneApp::InitInstance()
         delete m_frame;
         return false;
     }
+    m_linkDialer = new CLinkDialer(*m_frame->View(), m_frame);
     m_frame->show();
     // The logon dialog comes once the main window is up.
     QTimer::singleShot(0, m_frame->View(), &COrvaloPhoneView::StartUp);
     return true;
+}
+
+void COrvaloPhoneApp::ShowAndDial(const QString& link)
+{
+    if (!m_frame || g_closing)
+        return; // the phone is on its way out
+    BringForward(*m_frame);
+    if (!link.isEmpty() && m_linkDialer)
+        m_linkDialer->Dial(link);
 }
 
 CMainFrame* COrvaloPhoneApp::Frame() const

@@ -5,6 +5,7 @@
 
 #include <QPointer>
 
+class CLinkDialer;
 class CMainFrame;
 
 class COrvaloPhoneApp {
@@ -18,9 +19,14 @@ public:
     // logon dialog) from the event loop. False when the engine cannot start.
     bool InitInstance();
 
+    // A start of the program asks for the phone: the main window comes forward and
+    // the link (sip:, sips:, tel: or a number), if any, is dialled once logged on.
+    void ShowAndDial(const QString& link);
+
     CMainFrame* Frame() const;
 
 private:
     RtcClientFactory m_clientFactory;
-    QPointer<CMainFrame> m_frame; // it deletes itself when closed
+    QPointer<CMainFrame> m_frame;       // it deletes itself when closed
+    QPointer<CLinkDialer> m_linkDialer; // a child of the frame
 };

@@ -160,6 +160,7 @@ void COrvaloPhoneView::SetUpStatusChooser()
 void COrvaloPhoneView::SetUpStatusLine()
 {
     m_statusLine->setObjectName(QString::number(kStatusLineId));
+    m_statusLine->setAccessibleName(QStringLiteral("Logged-on user"));
     m_statusLine->setReadOnly(true);
     m_statusLine->setAlignment(Qt::AlignCenter);
     m_statusLine->setFont(ShellFont(QStringLiteral("Arial"), 16, 700));
@@ -289,7 +290,14 @@ void COrvaloPhoneView::PromptAndCall()
 {
     const QPointer<COrvaloPhoneView> self(this);
     QString address;
-    if (FAILED(PromptForAddress(this, QStringLiteral("OrvaloPhone Call"), &address)) || !self || !m_engine)
+    if (FAILED(PromptForAddress(this, QStringLiteral("OrvaloPhone Call"), &address)) || !self)
+        return;
+    PlaceCall(address);
+}
+
+void COrvaloPhoneView::PlaceCall(const QString& address)
+{
+    if (!m_engine)
         return;
     StopAwayTimer();
     ResetPhoneDisplay();

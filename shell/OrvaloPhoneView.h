@@ -50,6 +50,8 @@ public:
     void OnTimer(int id);
     void LogOn();
     void LogOff();
+    // Places a call to a service SIP URI, as the call prompt does after its check.
+    void PlaceCall(const QString& address);
 
     CClientEngine* Engine() const { return m_engine; }
     CColorTabCtrl* TabCtrl() const { return m_tabs; }
