@@ -211,6 +211,14 @@ void CIMSessionWnd::closeEvent(QCloseEvent* event)
     DestroyWindow();
 }
 
+bool CIMSessionWnd::AcceptsNewsOf(const RtcParticipantPtr& participant) const
+{
+    if (!m_destroyed && participant)
+        return true;
+    qCWarning(lcMessages) << "news dropped:" << (m_destroyed ? "the window is closed" : "no participant");
+    return false;
+}
+
 CClientEngine* CIMSessionWnd::LiveEngine() const
 {
     return m_engine && m_engine == g_pClientEngine ? m_engine : nullptr;
@@ -348,8 +356,10 @@ void CIMSessionWnd::OnInputChanged()
 
 HRESULT CIMSessionWnd::AddParticipant()
 {
-    if (!m_addressPrompt || !m_session)
+    if (!m_addressPrompt || !m_session) {
+        qCWarning(lcMessages) << "no participant can be added: no prompt or no session";
         return E_FAIL;
+    }
     const QPointer<CIMSessionWnd> self(this);
     QString address;
     const HRESULT prompted = m_addressPrompt(this, kAddParticipantTitle, address);
@@ -446,13 +456,12 @@ void CIMSessionWnd::RemoveRow(const RtcParticipantPtr& participant)
 
 HRESULT CIMSessionWnd::OnParticipantStateChange(const RtcParticipantPtr& participant, RTC_PARTICIPANT_STATE state)
 {
-    if (m_destroyed || !participant)
+    if (!AcceptsNewsOf(participant))
         return E_POINTER;
     const QString name = PartyName(*participant, ENameFallback::DisplayNumber);
     SParticipantRow* row = FindRow(participant);
     if (!row) {
         auto* item = new QTreeWidgetItem(QStringList{name});
-        item->setToolTip(0, name);
         m_participantList->addTopLevelItem(item);
         row = &m_rows.emplace_back(SParticipantRow{participant, item});
     } else {
@@ -492,7 +501,7 @@ void CIMSessionWnd::ShowNotOnlineAndClose()
 
 HRESULT CIMSessionWnd::OnMessage(const RtcParticipantPtr& participant, const QString&, const QString& text)
 {
-    if (m_destroyed || !participant)
+    if (!AcceptsNewsOf(participant))
         return E_POINTER;
     const QString from = PartyName(*participant, ENameFallback::DisplayNumber);
     const QString shown = NetworkText::MultiLine(text);
@@ -504,7 +513,7 @@ HRESULT CIMSessionWnd::OnMessage(const RtcParticipantPtr& participant, const QSt
 
 HRESULT CIMSessionWnd::OnUserStatus(const RtcParticipantPtr& participant, RTC_MESSAGING_USER_STATUS status)
 {
-    if (m_destroyed || !participant)
+    if (!AcceptsNewsOf(participant))
         return E_POINTER;
     if (status != RTCMUS_TYPING) {
         ClearTypingLine();

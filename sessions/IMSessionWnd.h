@@ -104,6 +104,8 @@ private:
     void ShowNewestEntry();
     void ClearTypingLine();
     void ShowNotOnlineAndClose();
+    // False, with a warning, for news that arrives too late or names nobody.
+    bool AcceptsNewsOf(const RtcParticipantPtr& participant) const;
     CClientEngine* LiveEngine() const;
 
     AddressPrompt m_addressPrompt;
