@@ -272,10 +272,7 @@ bool CIMSessionWnd::eventFilter(QObject* watched, QEvent* event)
 void CIMSessionWnd::OnSendCommand()
 {
     const bool hadText = !m_input->document()->isEmpty();
-    const QPointer<CIMSessionWnd> self(this);
     Send();
-    if (!self)
-        return;
     if (hadText)
         m_saveButton->setEnabled(true);
     if (CClientEngine* engine = LiveEngine())
