@@ -25,3 +25,19 @@ void CMessageBox::SetHandler(Handler newHandler)
 {
     handler() = std::move(newHandler);
 }
+
+void CMessageBox::Open(QWidget* owner, const QString& text, std::function<void()> closed, const QString& caption)
+{
+    if (handler()) {
+        handler()(owner, caption, text, QMessageBox::Ok);
+        if (closed)
+            closed();
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    if (closed)
+        QObject::connect(box, &QMessageBox::finished, box, [closed = std::move(closed)](int) { closed(); });
+    box->open();
+}

@@ -20,6 +20,11 @@ public:
     static QMessageBox::StandardButton Show(QWidget* owner, const QString& text, const QString& caption = kCaption,
                                             QMessageBox::StandardButtons buttons = QMessageBox::Ok);
 
+    // Shows the box without waiting for it, owned (and deleted with) its owner;
+    // `closed` runs once the user has closed it. An installed handler answers at once.
+    static void Open(QWidget* owner, const QString& text, std::function<void()> closed,
+                     const QString& caption = kCaption);
+
     // Replaces the real box (null restores it).
     static void SetHandler(Handler handler);
 };

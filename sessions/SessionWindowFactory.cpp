@@ -7,14 +7,18 @@
 #include "engine/ClientEngine.h"
 #include "engine/ProcessGlobals.h"
 
-CSessionWindowFactory::CSessionWindowFactory(CClientEngine& engine) : m_engine(&engine)
+CSessionWindowFactory::CSessionWindowFactory(CClientEngine& engine, CIMSessionWnd::AddressPrompt addressPrompt)
+    : m_engine(&engine), m_addressPrompt(std::move(addressPrompt))
 {
 }
 
 CSessionWnd* CSessionWindowFactory::CreateSessionWindow(RTC_SESSION_TYPE type)
 {
-    if (type != RTCST_PC_TO_PC && type != RTCST_PC_TO_PHONE)
-        return nullptr;
+    if (type != RTCST_PC_TO_PC && type != RTCST_PC_TO_PHONE) {
+        auto* window = new CIMSessionWnd(m_addressPrompt);
+        window->OnCreate();
+        return window;
+    }
     if (g_activeCallWindow)
         return nullptr; // one call at a time
     auto* window = new CAVSessionWnd;

@@ -2,6 +2,8 @@
 // the main view installs it in the engine.
 #pragma once
 
+#include "IMSessionWnd.h"
+
 #include "engine/EngineViews.h"
 #include "platform/desktop/DesktopNotifier.h"
 
@@ -11,10 +13,11 @@ class CClientEngine;
 
 class CSessionWindowFactory : public ISessionWindowFactory {
 public:
-    explicit CSessionWindowFactory(CClientEngine& engine);
+    // Message windows ask for new participants through `addressPrompt`.
+    explicit CSessionWindowFactory(CClientEngine& engine, CIMSessionWnd::AddressPrompt addressPrompt = {});
 
-    // An audio call window for the voice types. Other types get none: there is no
-    // message window yet, and the engine then ends the session.
+    // An audio call window for the voice types (none while a call exists), a message
+    // window, shown at once, for every other type.
     CSessionWnd* CreateSessionWindow(RTC_SESSION_TYPE type) override;
     // Runs the prompt modally, owned by the main view.
     // Also tells the desktop, when the phone is not the active window.
@@ -26,4 +29,5 @@ public:
 private:
     QPointer<CClientEngine> m_engine;
     CDesktopNotifier m_notifier;
+    CIMSessionWnd::AddressPrompt m_addressPrompt;
 };

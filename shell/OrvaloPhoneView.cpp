@@ -112,7 +112,10 @@ bool COrvaloPhoneView::OnInitialUpdate()
     m_engine = CClientEngine::Create(m_clientFactory, *this, this);
     if (!m_engine)
         return false;
-    m_sessionWindows = std::make_unique<CSessionWindowFactory>(*m_engine);
+    m_sessionWindows =
+        std::make_unique<CSessionWindowFactory>(*m_engine, [](QWidget* owner, const QString& title, QString& address) {
+            return PromptForAddress(owner, title, &address);
+        });
     m_engine->SetSessionWindowFactory(m_sessionWindows.get());
     m_buddyPage->SetEngine(m_engine);
     ReadVolumes();

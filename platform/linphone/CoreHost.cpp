@@ -111,7 +111,9 @@ std::shared_ptr<linphone::Config> CCoreHost::CreateConfig() const
         if (section.rfind("proxy_", 0) == 0 || section.rfind("auth_info_", 0) == 0 || section.rfind("friend", 0) == 0)
             config->cleanSection(section);
     }
-    config->setString("storage", "uri", Std(m_dataDir + QStringLiteral("/linphone.db")));
+    // The program never reads the library's history; written to disk, it cost each
+    // message 15-80 ms on the user-interface thread and kept every text on disk.
+    config->setString("storage", "uri", ":memory:");
     config->setString("misc", "zrtp_secrets_file", Std(m_dataDir + QStringLiteral("/zrtp-secrets")));
     config->setInt("misc", "store_friends", 0);
     config->setInt("sip", "store_auth_info", 0);

@@ -49,6 +49,7 @@ public:
 
     CSessionWindowFactory& factory() { return *m_factory; }
     const QStringList& messages() const { return m_messages.texts; }
+    const QStringList& captions() const { return m_messages.captions; }
 
     // Logged on, with the logon's traces cleared.
     void logOn()

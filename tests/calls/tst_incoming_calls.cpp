@@ -197,17 +197,21 @@ private slots:
         QVERIFY(ringStopped());
     }
 
-    void aMessageSessionRingsAndIsNeverPrompted()
+    void aMessageSessionRingsAndOpensItsWindowWithoutAPrompt()
     {
         bool prompted = false;
         failIfPrompted(prompted);
-        rig().ring(RTCST_MULTIPARTY_IM, kCarolUri, "Carol");
+        auto session = rig().ring(RTCST_MULTIPARTY_IM, kCarolUri, "Carol");
         QVERIFY(!prompted);
         QCOMPARE(rig().log().last("Client.PlayRing")->args, QVariantList({RTCRT_MESSAGE, true}));
         QCOMPARE(rig().log().count("Session.Answer"), 0);
-        // There is no message window yet: the session ends instead of lingering.
-        QCOMPARE(rig().log().count("Session.Terminate"), 1);
-        QVERIFY(rig().engine().SessionWindows().empty());
+        QCOMPARE(rig().log().count("Session.Terminate"), 0);
+        QCOMPARE(rig().engine().SessionWindows().size(), size_t(1));
+        auto* chat = dynamic_cast<CIMSessionWnd*>(rig().engine().SessionWindows().front());
+        QVERIFY(chat && chat->isVisible());
+        QCOMPARE(chat->Session(), RtcSessionPtr(session));
+        QVERIFY(!CAVSessionWnd::Active());
+        QVERIFY(rig().display().callLog.isEmpty());
     }
 
     void aCallNobodyCanTakeIsEnded_data()

@@ -1,5 +1,5 @@
 // Placing calls and messages: the refusals, the window and record of a placed
-// call, and sessions that cannot go on, which are ended rather than left open.
+// call or message, and sessions that cannot go on, which are ended rather than left open.
 #include "CallRig.h"
 
 #include <QtTest>
@@ -48,14 +48,17 @@ private slots:
         QCOMPARE(rig().messages(), QStringList{"A call is already in progress!"});
         QCOMPARE(rig().log().count("Client.CreateSession"), 1);
 
-        // A message is no call: it is placed, and, with no message window to hold it,
-        // ended cleanly without a record.
+        // A message is no call: it gets its window and a placed record, and the call goes on.
         rig().client().addFakeBuddy(kCarolUri, "Carol", RTCXS_PRESENCE_ONLINE);
-        QCOMPARE(rig().engine().MakeCall(RTCST_MULTIPARTY_IM, kCarolUri, QString()), E_FAIL);
+        QCOMPARE(rig().engine().MakeCall(RTCST_MULTIPARTY_IM, kCarolUri, QString()), S_OK);
         QCOMPARE(rig().messages().size(), 1);
         QCOMPARE(rig().log().count("Client.CreateSession"), 2);
-        QCOMPARE(rig().client().m_sessions.back()->m_state, RTCSS_DISCONNECTED);
-        QCOMPARE(rig().display().callLog.size(), 1);
+        auto* chat = dynamic_cast<CIMSessionWnd*>(rig().engine().SessionWindows().back());
+        QVERIFY(chat);
+        QCOMPARE(chat->Session(), RtcSessionPtr(rig().client().m_sessions.back()));
+        QVERIFY(chat->isVisible());
+        QCOMPARE(chat->windowTitle(), QString("Orvalo Phone Message"));
+        QCOMPARE(rig().display().callLog, QStringList({kBobUri + "||0", kCarolUri + "||0"}));
         QCOMPARE(CAVSessionWnd::Active(), call);
         QCOMPARE(std::static_pointer_cast<FakeSession>(call->Session())->m_state, RTCSS_IDLE);
     }
@@ -100,13 +103,18 @@ private slots:
         QVERIFY(rig().display().callLog.isEmpty());
     }
 
-    void theFactoryMakesOneCallWindowAndNoOtherKind()
+    void theFactoryMakesOneCallWindowAndAMessageWindowForEveryOtherType()
     {
         CSessionWnd* call = rig().factory().CreateSessionWindow(RTCST_PC_TO_PHONE);
         QVERIFY(dynamic_cast<CAVSessionWnd*>(call));
         QCOMPARE(g_activeCallWindow, call);
         QVERIFY(!rig().factory().CreateSessionWindow(RTCST_PC_TO_PC));
-        QVERIFY(!rig().factory().CreateSessionWindow(RTCST_MULTIPARTY_IM));
+        for (RTC_SESSION_TYPE type : {RTCST_IM, RTCST_MULTIPARTY_IM}) {
+            CSessionWnd* chat = rig().factory().CreateSessionWindow(type);
+            QVERIFY(dynamic_cast<CIMSessionWnd*>(chat));
+            chat->DestroyWindow();
+        }
+        QCOMPARE(g_activeCallWindow, call);
         call->DestroyWindow();
         QVERIFY(!g_activeCallWindow);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
