@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -76,6 +77,8 @@ public:
     HRESULT CreateSessionWindow(const RtcSessionPtr& session, RTC_SESSION_TYPE type);
     HRESULT InvokeTuningWizard();
     HRESULT OpenWatchersWindow();
+    // Adds a watcher the user chose to add as a buddy.
+    HRESULT AddWatcherAsBuddy(const QString& uri, const QString& name);
     bool IsIncomingCallPromptOpen() const { return m_incomingCallPromptOpen; }
 
     // --- session windows ---
@@ -107,6 +110,10 @@ private:
     void OnProfileEvent(const IRTCProfileEvent2& event);
     void OnBuddyEvent(const IRTCBuddyEvent2& event);
     void OnWatcherEvent(const IRTCWatcherEvent2& event);
+    void OnWatcherOffered(const RtcWatcherPtr& watcher, HRESULT statusCode);
+    HRESULT AnswerWatcherOffer(const RtcWatcherPtr& watcher);
+    bool IsStillOffered(const RtcWatcherPtr& watcher, const QString& uri, const RtcProfilePtr& profile) const;
+    void OfferNextWaitingWatcher();
 
     HRESULT RequestProfile(const QString& userUri, const QString& server, const QString& transport);
     HRESULT ActivateProfile();
@@ -145,4 +152,8 @@ private:
 
     std::vector<CSessionWnd*> m_sessionWindows;
     bool m_incomingCallPromptOpen = false;
+
+    // The watcher the "Incoming Watcher" prompt asks about, and the offers that wait for it.
+    RtcWatcherPtr m_askedWatcher;
+    std::deque<std::pair<RtcWatcherPtr, HRESULT>> m_waitingWatchers;
 };
