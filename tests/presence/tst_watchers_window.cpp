@@ -8,11 +8,11 @@
 #include "tests/fakes/EngineRig.h"
 #include "tests/fakes/IsolatedHome.h"
 #include "tests/fakes/ModalDriver.h"
+#include "tests/fakes/PopupMenuPick.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QtTest>
@@ -50,28 +50,11 @@ private:
         return texts;
     }
     // Clicks the watcher's item and picks the command from the menu that opens.
-    bool pickFromMenu(CWatchersWnd& window, const RtcWatcherPtr& watcher, Qt::MouseButton button, int command)
+    static bool pickFromMenu(CWatchersWnd& window, const RtcWatcherPtr& watcher, Qt::MouseButton button, int command)
     {
         QListWidgetItem* item = window.ItemFor(watcher);
-        if (!item)
-            return false;
-        bool picked = false;
-        QTimer::singleShot(50, [&] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            if (!menu || menu->objectName() != QString::number(CWatchersWnd::kContextMenuId))
-                return;
-            for (QAction* action : menu->actions()) {
-                if (action->data().toInt() == command) {
-                    menu->setActiveAction(action);
-                    QTest::keyClick(menu, Qt::Key_Return);
-                    picked = true;
-                    return;
-                }
-            }
-            menu->close();
-        });
-        QTest::mouseClick(window.List()->viewport(), button, {}, window.List()->visualItemRect(item).center());
-        return picked;
+        return item && ClickAndPick(*window.List()->viewport(), window.List()->visualItemRect(item).center(), button,
+                                    CWatchersWnd::kContextMenuId, command);
     }
 
 private slots:
