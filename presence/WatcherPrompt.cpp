@@ -1,5 +1,6 @@
 #include "WatcherPrompt.h"
 
+#include "PresenceLook.h"
 #include "WatcherLine.h"
 #include "engine/AddressRules.h"
 #include "resources/ResourceIds.h"
@@ -10,8 +11,6 @@
 #include <QPushButton>
 
 namespace {
-const QColor kBackground(221, 238, 255);
-
 QLabel* AddLabel(QBoxLayout* layout, const QString& text, int id)
 {
     auto* label = new QLabel(text);
@@ -39,10 +38,7 @@ CWatcherPrompt::CWatcherPrompt(const QString& name, const QString& uri, QWidget*
     QFont dialogFont(QStringLiteral("MS Shell Dlg"), 8);
     dialogFont.setStyleHint(QFont::SansSerif);
     setFont(dialogFont);
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, kBackground);
-    setPalette(colours);
-    setAutoFillBackground(true);
+    PaintPresenceBackground(*this);
 
     QString number = FitWatcherText(uri);
     ToDisplayNumber(number);

@@ -1,5 +1,6 @@
 #include "WatchersWnd.h"
 
+#include "PresenceLook.h"
 #include "WatcherLine.h"
 #include "engine/AddressRules.h"
 #include "resources/ResourceIds.h"
@@ -17,8 +18,6 @@
 
 namespace {
 Q_LOGGING_CATEGORY(lcWatchers, "orvalo.watchers")
-
-const QColor kBackground(221, 238, 255);
 
 struct WatcherCommand {
     int id;
@@ -68,10 +67,7 @@ CWatchersWnd::CWatchersWnd(RtcClientPtr client, AddressPrompt addressPrompt, QWi
     setObjectName(QStringLiteral("watchersWindow"));
     setWindowTitle(QStringLiteral("Orvalo Phone Watchers"));
     setWindowIcon(Resources::AppIcon());
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, kBackground);
-    setPalette(colours);
-    setAutoFillBackground(true);
+    PaintPresenceBackground(*this);
 
     auto* menuBar = new QMenuBar(this);
     menuBar->setObjectName(QString::number(kMenuId));
