@@ -287,12 +287,6 @@ void CClientEngine::OnMessagingEvent(const IRTCMessagingEvent& event)
     }
 }
 
-void CClientEngine::OnWatcherEvent(const IRTCWatcherEvent2& event)
-{
-    if (m_watchers)
-        m_watchers->OnWatcherEvent(event);
-}
-
 // --- logon and registration ---
 
 HRESULT CClientEngine::StartLogon(const QString& userUri, const QString& server, const QString& transport)
@@ -555,6 +549,7 @@ void CClientEngine::CloseSessionWindows()
 
 void CClientEngine::CloseWatchersWindows()
 {
+    m_waitingWatchers.clear(); // offers made before log off are not asked after it
     if (m_watchers)
         m_watchers->CloseAllWatchersWindows();
 }

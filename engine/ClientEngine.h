@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -137,6 +138,10 @@ private:
     void OnProfileEvent(const IRTCProfileEvent2& event);
     void OnBuddyEvent(const IRTCBuddyEvent2& event);
     void OnWatcherEvent(const IRTCWatcherEvent2& event);
+    void OnWatcherOffered(const RtcWatcherPtr& watcher, HRESULT statusCode);
+    HRESULT AnswerWatcherOffer(const RtcWatcherPtr& watcher);
+    bool IsStillOffered(const RtcWatcherPtr& watcher, const QString& uri, const RtcProfilePtr& profile) const;
+    void OfferNextWaitingWatcher();
 
     HRESULT InsertBuddyItem(const RtcBuddyPtr& buddy, CBuddyTreeItem* parent, const QString& line);
 
@@ -177,4 +182,8 @@ private:
 
     std::vector<CSessionWnd*> m_sessionWindows;
     bool m_incomingCallPromptOpen = false;
+
+    // The watcher the "Incoming Watcher" prompt asks about, and the offers that wait for it.
+    RtcWatcherPtr m_askedWatcher;
+    std::deque<std::pair<RtcWatcherPtr, HRESULT>> m_waitingWatchers;
 };

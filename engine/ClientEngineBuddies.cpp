@@ -226,7 +226,9 @@ HRESULT CClientEngine::AddBuddyToList(const QString& uri, const QString& name)
         qCWarning(lcBuddyList) << "the library refused the buddy" << uri << Qt::hex << hr;
         return hr;
     }
-    return ShowBuddy(buddy, m_buddyList ? m_buddyList->BuddiesRoot() : nullptr);
+    if (!m_buddyList)
+        return S_OK; // no list on show: the library keeps the buddy for the next one
+    return ShowBuddy(buddy, m_buddyList->BuddiesRoot());
 }
 
 HRESULT CClientEngine::CreateGroup(const QString& name)

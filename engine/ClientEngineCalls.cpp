@@ -188,8 +188,3 @@ HRESULT CClientEngine::InvokeTuningWizard()
         return E_FAIL;
     return m_client->InvokeTuningWizard(m_display.OwnerWindow());
 }
-
-HRESULT CClientEngine::OpenWatchersWindow()
-{
-    return m_watchers ? m_watchers->OpenWatchersWindow() : E_FAIL;
-}

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class QWidget;
 class CSessionWnd;
 
@@ -87,13 +89,22 @@ public:
     virtual void RepaintNow() = 0;
 };
 
+// The user's answer to the "Incoming Watcher" prompt.
+struct SWatcherAnswer {
+    bool allow = true;
+    bool addAsBuddy = false;
+};
+
 // The open watchers windows and the answer to new watchers.
 class IWatchersView {
 public:
     virtual ~IWatchersView() = default;
     virtual HRESULT OpenWatchersWindow() = 0;
     virtual void CloseAllWatchersWindows() = 0; // each closes later, from the event loop
-    virtual void OnWatcherEvent(const IRTCWatcherEvent2& event) = 0;
+    // Tells every open watchers window.
+    virtual void OnWatcherEvent(const RtcWatcherPtr& watcher, RTC_WATCHER_EVENT_TYPE type, HRESULT statusCode) = 0;
+    // The modal "Incoming Watcher" prompt, owned by the main view; nothing when cancelled.
+    virtual std::optional<SWatcherAnswer> PromptForWatcher(const QString& name, const QString& uri) = 0;
 };
 
 // Makes the windows that own sessions, and asks the user about an incoming call.

@@ -16,6 +16,7 @@
 #include "engine/ProcessGlobals.h"
 #include "engine/ServiceConfig.h"
 #include "engine/SettingsStore.h"
+#include "presence/WatchersWindows.h"
 #include "resources/ResourceIds.h"
 #include "sessions/SessionWindowFactory.h"
 
@@ -117,6 +118,10 @@ bool COrvaloPhoneView::OnInitialUpdate()
             return PromptForAddress(owner, title, &address);
         });
     m_engine->SetSessionWindowFactory(m_sessionWindows.get());
+    m_watchersWindows = std::make_unique<CWatchersWindows>(
+        *m_engine, *this,
+        [](QWidget* owner, const QString& title, QString* address) { return PromptForAddress(owner, title, address); });
+    m_engine->SetWatchersView(m_watchersWindows.get());
     m_buddyPage->SetEngine(m_engine);
     ReadVolumes();
     m_buddyPage->setFocus();

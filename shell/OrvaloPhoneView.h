@@ -20,6 +20,7 @@ class CColorTabCtrl;
 class CDialPadPage;
 class CMainMenu;
 class CSessionWindowFactory;
+class CWatchersWindows;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -62,6 +63,7 @@ public:
     CDialPadPage* DialPad() const { return m_dialPad; }
     CCallLogPage* CallLog() const { return m_callLog; }
     const QTimer& AwayTimer() const { return m_awayTimer; }
+    CWatchersWindows* WatchersWindows() const { return m_watchersWindows.get(); }
 
     // --- IMainWindowDisplay ---
     QWidget* OwnerWindow() override { return this; }
@@ -130,5 +132,6 @@ private:
     QTimer m_awayTimer;
     QPointer<CClientEngine> m_engine;
     std::unique_ptr<CSessionWindowFactory> m_sessionWindows;
+    std::unique_ptr<CWatchersWindows> m_watchersWindows;
     bool m_logonDialogOpen = false;
 };

@@ -94,7 +94,7 @@ private slots:
         deliver(RTCE_WATCHER, FakeEvents::watcher(watcher, RTCWET_WATCHER_UPDATE));
         deliver(RTCE_REGISTRATION_STATE_CHANGE, FakeEvents::registration(nullptr, RTCRS_REGISTERING));
         QCOMPARE(m_buddyList.log, QStringList{"InsertBuddyItem"}); // shown, with nowhere to go in this tree
-        QCOMPARE(m_watchers.log, QStringList{"OnWatcherEvent"});
+        QCOMPARE(m_watchers.log, QStringList{"OnWatcherEvent:2"});
         QCOMPARE(m_rig->display().statusBar, "Logging on...");
     }
 

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
+
 class RecordingDisplay : public IMainWindowDisplay {
 public:
     QWidget* OwnerWindow() override { return owner; }
@@ -141,7 +143,18 @@ public:
         return S_OK;
     }
     void CloseAllWatchersWindows() override { log << "CloseAll"; }
-    void OnWatcherEvent(const IRTCWatcherEvent2&) override { log << "OnWatcherEvent"; }
+    void OnWatcherEvent(const RtcWatcherPtr&, RTC_WATCHER_EVENT_TYPE type, HRESULT) override
+    {
+        log << QStringLiteral("OnWatcherEvent:%1").arg(type);
+    }
+    // Logs "Prompt:name|uri" and answers with `answer`, which may act meanwhile as the
+    // event loop of a modal prompt would.
+    std::optional<SWatcherAnswer> PromptForWatcher(const QString& name, const QString& uri) override
+    {
+        log << QStringLiteral("Prompt:%1|%2").arg(name, uri);
+        return answer ? answer(name, uri) : std::nullopt;
+    }
 
     QStringList log;
+    std::function<std::optional<SWatcherAnswer>(const QString& name, const QString& uri)> answer;
 };
