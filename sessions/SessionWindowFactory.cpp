@@ -17,6 +17,10 @@ CSessionWnd* CSessionWindowFactory::CreateSessionWindow(RTC_SESSION_TYPE type)
     if (type != RTCST_PC_TO_PC && type != RTCST_PC_TO_PHONE) {
         auto* window = new CIMSessionWnd(m_addressPrompt);
         window->OnCreate();
+        QObject::connect(window, &CIMSessionWnd::incomingMessage, &m_notifier,
+                         [this, window](const QString& from, const QString& text) {
+                             m_notifier.NotifyIncomingMessage(from, text, window);
+                         });
         return window;
     }
     if (g_activeCallWindow)

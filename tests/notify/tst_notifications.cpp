@@ -147,6 +147,22 @@ private slots:
         QVERIFY(m_service.notes.isEmpty());
     }
 
+    void aMessageWhileThePhoneIsInactiveIsAnnounced()
+    {
+        ShellHarness shell;
+        shell.startLoggedOn();
+        QApplication::setActiveWindow(nullptr);
+        auto session = shell.client->makeIncomingSession(RTCST_IM, kCaller, QStringLiteral("Frank"), S_OK);
+        shell.deliver(RTCE_SESSION_STATE_CHANGE, FakeEvents::sessionState(session, RTCSS_INCOMING));
+        auto fake = std::static_pointer_cast<FakeSession>(session);
+        QVERIFY(!fake->m_participants.empty());
+        shell.deliver(RTCE_MESSAGING,
+                      FakeEvents::message(session, fake->m_participants.front(), QString(), QStringLiteral("hello")));
+        QTRY_COMPARE(m_service.notes.size(), 1);
+        QCOMPARE(m_service.notes.first().summary, QStringLiteral("Frank"));
+        QCOMPARE(m_service.notes.first().body, QStringLiteral("hello"));
+    }
+
     void aMessageIsShownAsPlainTextAndShortened()
     {
         QWidget conversation;
