@@ -563,6 +563,8 @@ HRESULT CClientEngine::LogOff()
     if (m_profile) {
         CloseSessionWindows();
         CloseWatchersWindows();
+        // Watchers are told "offline" while the registration still stands.
+        SetPresenceEnabled(false);
         SetProfileEnabled(false);
         if (m_buddyList)
             m_buddyList->DeleteAllItems();
