@@ -263,6 +263,8 @@ void CLinphoneProfile::OnFailure()
         m_linphoneAccount ? QString::fromStdString(m_linphoneAccount->getErrorInfo()->getPhrase()) : QString();
     if (status == RTC_E_STATUS_CLIENT_UNAUTHORIZED || status == RTC_E_STATUS_CLIENT_FORBIDDEN ||
         status == RTC_E_STATUS_CLIENT_PROXY_AUTH_REQUIRED) {
+        if (hasCredentials() && !m_wasRegistered)
+            DropRefusedCredentials();
         Report(RTCRS_REJECTED, status, text);
     } else if (m_wasRegistered && IsTransportFailure(status)) {
         // The server went away: keep trying until it answers again.
@@ -273,6 +275,18 @@ void CLinphoneProfile::OnFailure()
         Report(RTCRS_LOGGED_OFF, status, text);
     } else {
         Report(RTCRS_ERROR, status, text);
+    }
+}
+
+void CLinphoneProfile::DropRefusedCredentials()
+{
+    m_password.clear();
+    ApplyCredentials(); // removes them from the library
+    // and no automatic retry may go out with what the library still remembers
+    if (m_linphoneAccount) {
+        auto params = m_linphoneAccount->getParams()->clone();
+        params->enableRegister(false);
+        m_linphoneAccount->setParams(params);
     }
 }
 

@@ -54,6 +54,8 @@ public:
 private:
     void Report(RTC_REGISTRATION_STATE state, HRESULT status, const QString& text = {});
     void OnFailure();
+    // Once credentials have been refused, the library must not answer challenges with them again.
+    void DropRefusedCredentials();
     void ScheduleRecovery();
     void Finish();
     HRESULT ApplyCredentials();
