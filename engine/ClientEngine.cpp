@@ -376,7 +376,7 @@ HRESULT CClientEngine::ActivateProfile()
     // The status is in place before the first publication goes out: nothing the
     // chooser will not show (and, logging on transparently, nothing but offline)
     // may ever reach a watcher, whatever an earlier logon had published.
-    IRTCClientPresence2* presence = m_client->presence();
+    IRTCClientPresence2* presence = m_client ? m_client->presence() : nullptr;
     const int status = CSettingsStore::IsFlagSet(QLatin1String(kSettingLogonTransparently)) ? RTCXS_PRESENCE_OFFLINE
                                                                                             : RTCXS_PRESENCE_ONLINE;
     hr = presence ? presence->SetLocalPresenceInfo(static_cast<RTC_PRESENCE_STATUS>(status), QString()) : E_NOINTERFACE;
