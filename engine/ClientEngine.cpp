@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QSysInfo>
@@ -18,6 +19,8 @@
 #include <algorithm>
 
 namespace {
+Q_LOGGING_CATEGORY(lcLogon, "orvalo.engine.logon")
+
 const QString kLogonFailed = QStringLiteral("Logon failed!");
 const QString kServerLoggedOff =
     QStringLiteral("The Server has logged you off (Perhaps you logged in from another location).");
@@ -307,8 +310,9 @@ HRESULT CClientEngine::StartLogon(const QString& userUri, const QString& server,
     }
     m_logonPending = true;
     m_display.SetStatusBarText(QStringLiteral("Finding server..."));
+    // A logon under way can always be given up.
     m_display.EnableMenuItem(ID_LOG_ON, false);
-    m_display.EnableMenuItem(ID_LOG_OFF, false);
+    m_display.EnableMenuItem(ID_LOG_OFF, true);
     return S_OK;
 }
 
@@ -349,15 +353,24 @@ void CClientEngine::OnProfileEvent(const IRTCProfileEvent2& event)
         return;
 
     LogOff();
-    ShowLoggedOff();
     ShowMessage(kLogonFailed);
 }
 
 HRESULT CClientEngine::ActivateProfile()
 {
-    const HRESULT hr = SetPresenceEnabled(true);
+    HRESULT hr = SetPresenceEnabled(true);
     if (FAILED(hr))
         return hr;
+    // The status is in place before the first publication goes out: nothing the
+    // chooser will not show (and, logging on transparently, nothing but offline)
+    // may ever reach a watcher, whatever an earlier logon had published.
+    IRTCClientPresence2* presence = m_client ? m_client->presence() : nullptr;
+    const int status = CSettingsStore::IsFlagSet(QLatin1String(kSettingLogonTransparently)) ? RTCXS_PRESENCE_OFFLINE
+                                                                                            : RTCXS_PRESENCE_ONLINE;
+    hr = presence ? presence->SetLocalPresenceInfo(static_cast<RTC_PRESENCE_STATUS>(status), QString()) : E_NOINTERFACE;
+    if (FAILED(hr))
+        return hr;
+    m_publishedStatus = status;
     return SetProfileEnabled(true);
 }
 
@@ -377,20 +390,37 @@ void CClientEngine::OnRegistrationStateChange(const IRTCRegistrationStateChangeE
 {
     RTC_REGISTRATION_STATE state;
     HRESULT statusCode;
+    RtcProfilePtr profile;
     if (FAILED(event.get_State(state)) || FAILED(event.get_StatusCode(statusCode)))
         return;
+    // The end of a profile given up already (log off, shut-down) is nobody's business:
+    // it must neither reopen the dialog nor change what a newer logon shows.
+    if (FAILED(event.get_Profile(profile)) || !profile || profile != m_profile) {
+        qCDebug(lcLogon) << "registration state" << state << "of a profile no longer held dropped";
+        return;
+    }
 
     switch (state) {
-    case RTCRS_NOT_REGISTERED: ShowLoggedOff(); break;
+    case RTCRS_NOT_REGISTERED:
+        // Still held, so still wanted: the layer registers again as soon as it can.
+        if (g_closing)
+            ShowLoggedOff();
+        else
+            ShowLoggingOn();
+        break;
     case RTCRS_REGISTERING: ShowLoggingOn(); break;
     case RTCRS_REGISTERED: ShowLoggedOn(); break;
     case RTCRS_REJECTED:
-    case RTCRS_ERROR: ApplyRegistrationFailure(statusCode); break;
+    case RTCRS_ERROR:
+        if (g_closing)
+            LogOff();
+        else
+            ApplyRegistrationFailure(statusCode);
+        break;
     case RTCRS_UNREGISTERING: ShowLoggingOff(); break;
     case RTCRS_LOGGED_OFF:
         ShowMessage(kServerLoggedOff);
         LogOff();
-        ShowLoggedOff();
         break;
     case RTCRS_LOCAL_PA_LOGGED_OFF: m_display.SetStatusBarText(QStringLiteral("Logged on (Presence disabled)")); break;
     default: break;
@@ -414,7 +444,6 @@ void CClientEngine::ApplyRegistrationFailure(HRESULT statusCode)
         return;
     }
     LogOff();
-    ShowLoggedOff();
 }
 
 HRESULT CClientEngine::RetryWithCredentials()
@@ -436,7 +465,6 @@ HRESULT CClientEngine::RetryWithCredentials()
 void CClientEngine::EndFailedLogon()
 {
     LogOff();
-    ShowLoggedOff();
     CSettingsStore::WriteSetting(QLatin1String(kSettingAutoLogon), QStringLiteral("0"));
     m_credentialRetries = 0;
     m_display.RunLogOn();
@@ -447,7 +475,8 @@ void CClientEngine::ShowLoggingOn()
     m_display.SetStatusBarText(QStringLiteral("Logging on..."));
     m_display.SetStatusLine(QStringLiteral("(Logging on...)"));
     m_display.EnableMenuItem(ID_LOG_ON, false);
-    m_display.EnableMenuItem(ID_LOG_OFF, false);
+    // However long the layer keeps trying, the user can give up.
+    m_display.EnableMenuItem(ID_LOG_OFF, true);
     m_display.EnablePresenceSubmenu(false);
     m_display.EnableActionAndToolsMenus(false);
     m_display.RedrawMenuBar();
@@ -478,15 +507,10 @@ void CClientEngine::ShowLoggedOn()
     m_display.SetStatusBarText(statusText);
     m_display.SetStatusLine(name);
 
-    if (CSettingsStore::IsFlagSet(QLatin1String(kSettingLogonTransparently))) {
-        OnStatusCommand(RTCXS_PRESENCE_OFFLINE);
-    } else {
-        // The library publishes "online" on its own once presence is enabled.
-        m_publishedStatus = RTCXS_PRESENCE_ONLINE;
-        m_display.SelectStatusChooser(RTCXS_PRESENCE_ONLINE);
-        m_display.CheckStatusItem(RTCXS_PRESENCE_ONLINE);
-        m_display.StartAwayTimer();
-    }
+    // Online, or Invisible when logging on transparently (both set before the profile
+    // was enabled), or after a lost registration what the chooser showed meanwhile:
+    // published again, since the service may have forgotten it.
+    OnStatusCommand(m_publishedStatus);
 
     m_display.SetMenuItemText(ID_LOG_OFF, logOffText);
     m_display.EnableMenuItem(ID_LOG_ON, false);
@@ -524,17 +548,20 @@ void CClientEngine::ShowLoggedOff()
 HRESULT CClientEngine::LogOff()
 {
     m_logonPending = false;
-    if (!m_profile) {
-        ShowLoggedOff();
-        return S_OK;
+    if (m_profile) {
+        CloseSessionWindows();
+        CloseWatchersWindows();
+        // Watchers are told "offline" while the registration still stands.
+        SetPresenceEnabled(false);
+        SetProfileEnabled(false);
+        if (m_buddyList)
+            m_buddyList->DeleteAllItems();
+        m_profile.reset();
+        m_logonPassword.clear();
     }
-    CloseSessionWindows();
-    CloseWatchersWindows();
-    SetProfileEnabled(false);
-    if (m_buddyList)
-        m_buddyList->DeleteAllItems();
-    m_profile.reset();
-    m_logonPassword.clear();
+    // Nothing is held any more, whatever the unregistration still does on the wire
+    // (with the service gone that takes half a minute): "Log On" works at once.
+    ShowLoggedOff();
     return S_OK;
 }
 

@@ -120,6 +120,11 @@ void CClientEngine::OnIncomingSession(const RtcSessionPtr& session)
             Abandon(session, RTCTR_NORMAL);
         return;
     }
+    // Logged off nobody may ring, and nobody is asked.
+    if (!m_profile) {
+        Abandon(session, RTCTR_REJECT);
+        return;
+    }
     // One call at a time: a call, or a call being offered, makes us busy.
     if (g_activeCallWindow || m_incomingCallPromptOpen) {
         Abandon(session, RTCTR_BUSY);

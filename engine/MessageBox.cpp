@@ -1,6 +1,7 @@
 #include "MessageBox.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 
 namespace {
 CMessageBox::Handler& handler()
@@ -13,6 +14,10 @@ CMessageBox::Handler& handler()
 QMessageBox::StandardButton CMessageBox::Show(QWidget* owner, const QString& text, const QString& caption,
                                               QMessageBox::StandardButtons buttons)
 {
+    // A box waits for the user, not the user for the program: whatever wait cursor
+    // led here has ended.
+    while (QGuiApplication::overrideCursor())
+        QGuiApplication::restoreOverrideCursor();
     if (handler())
         return handler()(owner, caption, text, buttons);
 

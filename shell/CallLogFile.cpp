@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QtEndian>
 
 #include <algorithm>
@@ -121,10 +122,18 @@ std::optional<int> CCallLogFile::ReadHeader()
     return last;
 }
 
-bool CCallLogFile::WriteAt(qint64 offset, const QString& text)
+bool CCallLogFile::Replace(const QByteArray& image)
 {
-    const QByteArray bytes = ToUtf16Le(text);
-    if (!m_file.seek(offset) || m_file.write(bytes) != bytes.size()) {
+    // One step for the whole file: a program killed while writing leaves the old log
+    // or the new one, never a slot without its header.
+    const QString path = m_file.fileName();
+    QSaveFile save(path);
+    if (!save.open(QIODevice::WriteOnly) || save.write(image) != image.size() || !save.commit()) {
+        return Fail(save.errorString());
+    }
+    m_file.close();
+    m_file.setFileName(path);
+    if (!m_file.open(QIODevice::ReadWrite)) {
         return Fail(m_file.errorString());
     }
     return true;
@@ -165,17 +174,19 @@ bool CCallLogFile::Append(const QString& record)
     }
     const int slot = *last + 1 > m_slotCount ? 1 : *last + 1;
     const QString text = CutToWidth(BlankControlCharacters(record), m_recordWidth);
-    if (!WriteAt(SlotOffset(slot), text.leftJustified(m_recordWidth, QLatin1Char(' ')) + kLineEnd)) {
-        return false;
-    }
-    const QString header = QStringLiteral("%1").arg(slot, kHeaderDigits, 10, QLatin1Char('0')) + kLineEnd;
-    if (!WriteAt(0, header)) {
-        return false;
-    }
-    if (!m_file.flush()) {
+    if (!m_file.seek(0)) {
         return Fail(m_file.errorString());
     }
-    return true;
+    QByteArray image = m_file.readAll();
+    const qint64 end = SlotOffset(slot) + SlotSize();
+    if (image.size() < end) {
+        image.append(QByteArray(end - image.size(), '\0'));
+    }
+    image.replace(SlotOffset(slot), SlotSize(),
+                  ToUtf16Le(text.leftJustified(m_recordWidth, QLatin1Char(' ')) + kLineEnd));
+    const QString header = QStringLiteral("%1").arg(slot, kHeaderDigits, 10, QLatin1Char('0')) + kLineEnd;
+    image.replace(0, HeaderSize(), ToUtf16Le(header));
+    return Replace(image);
 }
 
 int CCallLogFile::BeginReading()

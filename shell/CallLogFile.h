@@ -4,6 +4,7 @@
 //   offset 0                 ten digits, the slot written last (0000000001 .. 0000000020), "\r\n"
 //   offset 24 + 260 (n - 1)  slot n: 128 characters, blank padded, "\r\n"
 //
+// Each append replaces the whole file in one step (it is about 5 KB).
 // All text is UTF-16 little-endian without a byte-order mark. A header that is not ten
 // digits naming an existing slot, or a length that is not a whole number of slots, marks
 // a damaged file: it reads as empty, and the next append sets it aside and starts anew.
@@ -51,7 +52,7 @@ public:
 private:
     bool HasSlot(int slot) const;
     bool SetAside();
-    bool WriteAt(qint64 offset, const QString& text);
+    bool Replace(const QByteArray& image);
     bool Fail(const QString& error);
 
     QFile m_file;

@@ -542,10 +542,8 @@ void CLinphoneClient::OnRegistration(const std::shared_ptr<linphone::Account>& a
 {
     if (!running())
         return;
-    if (auto profile = FindProfile(account.get())) {
+    if (auto profile = FindProfile(account.get()))
         profile->OnRegistrationState(static_cast<linphone::RegistrationState>(state));
-        m_presence->OnProfileState(profile);
-    }
     if (m_stage == Stage::Stopping)
         ContinueShutdown(false);
 }

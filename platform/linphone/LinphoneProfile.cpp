@@ -2,10 +2,11 @@
 
 #include "CoreHost.h"
 #include "LinphoneClient.h"
+#include "PresenceService.h"
 #include "SipStatus.h"
 
 #include <QHostAddress>
-#include <QTimer>
+#include <QLoggingCategory>
 
 #include <linphone++/linphone.hh>
 
@@ -27,9 +28,15 @@ linphone::TransportType TransportOf(int transport)
     }
 }
 
+Q_LOGGING_CATEGORY(lcRegistration, "orvalo.linphone.registration")
+
 // Registration attempts after a lost server are spaced out, up to this delay.
 constexpr int kRecoveryBaseMs = 1000;
-constexpr int kRecoveryMaxMs = 30000;
+constexpr int kRecoveryMaxMs = 8000;
+// A live registration is renewed this often; unanswered this long, it counts as lost.
+// Together they stay under the half minute in which a lost service must show.
+constexpr int kProbePeriodMs = 15000;
+constexpr int kProbeAnswerMs = 5000;
 
 } // namespace
 
@@ -37,6 +44,8 @@ CLinphoneProfile::CLinphoneProfile(std::weak_ptr<CLinphoneClient> client, QStrin
                                    int transport)
     : m_client(std::move(client)), m_userUri(std::move(userUri)), m_server(std::move(server)), m_transport(transport)
 {
+    m_probe.setInterval(kProbePeriodMs);
+    m_probe.callOnTimeout([this] { Probe(); });
     // A user URI may carry a display name ("Name <sip:...>"); the URI itself is kept bare.
     auto address = linphone::Factory::get()->createAddress(Std(m_userUri));
     if (address) {
@@ -214,11 +223,21 @@ void CLinphoneProfile::Finish()
 {
     m_disabling = false;
     m_wasRegistered = false;
-    if (auto client = m_client.lock(); client && client->running() && m_linphoneAccount)
-        client->core()->removeAccount(m_linphoneAccount);
-    m_linphoneAccount.reset();
+    m_probe.stop();
+    // Removed once the library's callback has returned: the library may be going
+    // through its accounts when it reports this one's end.
+    m_retiredAccount = std::exchange(m_linphoneAccount, nullptr);
+    if (m_retiredAccount)
+        QTimer::singleShot(0, &m_probe, [this] { RemoveRetiredAccount(); });
     Report(RTCRS_UNREGISTERING, S_OK);
     Report(RTCRS_NOT_REGISTERED, S_OK);
+}
+
+void CLinphoneProfile::RemoveRetiredAccount()
+{
+    if (auto client = m_client.lock(); client && client->running() && m_retiredAccount)
+        client->core()->removeAccount(m_retiredAccount);
+    m_retiredAccount.reset();
 }
 
 bool CLinphoneProfile::Owns(linphone::Account* account) const
@@ -236,10 +255,13 @@ void CLinphoneProfile::OnRegistrationState(linphone::RegistrationState state)
             Report(RTCRS_REGISTERING, S_OK);
         break;
     case RegistrationState::Ok:
+        m_probeAnswered = true;
         if (m_disabling)
             break;
         m_wasRegistered = true;
         m_recoveryAttempts = 0;
+        if (!m_probe.isActive())
+            m_probe.start();
         Report(RTCRS_REGISTERED, S_OK);
         break;
     case RegistrationState::Cleared:
@@ -247,6 +269,7 @@ void CLinphoneProfile::OnRegistrationState(linphone::RegistrationState state)
             Finish();
         break;
     case RegistrationState::Failed:
+        m_probeAnswered = true;
         if (m_disabling)
             Finish();
         else
@@ -263,6 +286,8 @@ void CLinphoneProfile::OnFailure()
         m_linphoneAccount ? QString::fromStdString(m_linphoneAccount->getErrorInfo()->getPhrase()) : QString();
     if (status == RTC_E_STATUS_CLIENT_UNAUTHORIZED || status == RTC_E_STATUS_CLIENT_FORBIDDEN ||
         status == RTC_E_STATUS_CLIENT_PROXY_AUTH_REQUIRED) {
+        if (hasCredentials() && !m_wasRegistered)
+            DropRefusedCredentials();
         Report(RTCRS_REJECTED, status, text);
     } else if (m_wasRegistered && IsTransportFailure(status)) {
         // The server went away: keep trying until it answers again.
@@ -274,6 +299,37 @@ void CLinphoneProfile::OnFailure()
     } else {
         Report(RTCRS_ERROR, status, text);
     }
+}
+
+void CLinphoneProfile::DropRefusedCredentials()
+{
+    m_password.clear();
+    ApplyCredentials(); // removes them from the library
+    // and no automatic retry may go out with what the library still remembers
+    if (m_linphoneAccount) {
+        auto params = m_linphoneAccount->getParams()->clone();
+        params->enableRegister(false);
+        m_linphoneAccount->setParams(params);
+    }
+}
+
+void CLinphoneProfile::Probe()
+{
+    auto client = m_client.lock();
+    if (!m_enabled || m_disabling || !m_linphoneAccount || m_state != RTCRS_REGISTERED || !client || !client->running())
+        return;
+    m_probeAnswered = false;
+    m_linphoneAccount->refreshRegister();
+    client->Wake();
+    std::weak_ptr<CLinphoneProfile> weak = weak_from_this();
+    QTimer::singleShot(kProbeAnswerMs, [weak] {
+        auto self = weak.lock();
+        if (!self || self->m_probeAnswered || !self->m_enabled || self->m_state != RTCRS_REGISTERED)
+            return;
+        qCWarning(lcRegistration) << "the registrar did not answer a refresh: not connected";
+        // The refresh goes on being retransmitted; its answer, or its failure, tells the rest.
+        self->Report(RTCRS_REGISTERING, RTC_E_TIMEOUT);
+    });
 }
 
 void CLinphoneProfile::ScheduleRecovery()
@@ -297,13 +353,14 @@ void CLinphoneProfile::OnNetworkReachable(bool reachable)
 {
     if (!reachable && m_enabled && m_state != RTCRS_NOT_REGISTERED) {
         // Without a network the registration is gone; the library registers again when it returns.
-        Report(RTCRS_UNREGISTERING, S_OK);
-        Report(RTCRS_NOT_REGISTERED, RTC_E_NETWORK);
+        Report(RTCRS_REGISTERING, RTC_E_NETWORK);
     }
 }
 
 void CLinphoneProfile::Detach()
 {
+    m_probe.stop();
+    RemoveRetiredAccount();
     m_enabled = false;
     m_disabling = false;
     m_linphoneAccount.reset();
@@ -319,6 +376,8 @@ void CLinphoneProfile::Report(RTC_REGISTRATION_STATE state, HRESULT status, cons
     auto client = m_client.lock();
     if (!client)
         return;
+    if (CPresenceService* presence = client->presenceService())
+        presence->OnProfileState(shared_from_this());
     auto event = std::make_shared<IRTCRegistrationStateChangeEvent>();
     event->m_profile = shared_from_this();
     event->m_state = state;

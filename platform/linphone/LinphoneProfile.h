@@ -6,6 +6,8 @@
 
 #include "platform/rtc/RtcInterfaces.h"
 
+#include <QTimer>
+
 #include <linphone++/enums.hh>
 
 #include <memory>
@@ -54,8 +56,14 @@ public:
 private:
     void Report(RTC_REGISTRATION_STATE state, HRESULT status, const QString& text = {});
     void OnFailure();
+    // Once credentials have been refused, the library must not answer challenges with them again.
+    void DropRefusedCredentials();
     void ScheduleRecovery();
+    // A registrar that restarted has forgotten us, one that went away cannot say so:
+    // the registration is renewed often, and one left unanswered means no connection.
+    void Probe();
     void Finish();
+    void RemoveRetiredAccount();
     HRESULT ApplyCredentials();
 
     std::weak_ptr<CLinphoneClient> m_client;
@@ -67,12 +75,15 @@ private:
     QString m_account;
     QString m_password;
     std::shared_ptr<linphone::Account> m_linphoneAccount;
+    std::shared_ptr<linphone::Account> m_retiredAccount; // unregistered, removed from the core soon
     std::shared_ptr<linphone::AuthInfo> m_authInfo;
     bool m_enabled = false;
     bool m_disabling = false;
     // Set once registered: later transport failures are retried quietly.
     bool m_wasRegistered = false;
     int m_recoveryAttempts = 0;
+    QTimer m_probe;
+    bool m_probeAnswered = true;
     RTC_REGISTRATION_STATE m_state = RTCRS_NOT_REGISTERED;
     HRESULT m_status = S_OK;
 };

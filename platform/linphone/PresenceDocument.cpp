@@ -190,10 +190,14 @@ bool ParsePidf(const QByteArray& document, PresenceInfo& info)
         return false;
     for (TupleState& tuple : tuples) {
         DevicePresence& device = tuple.device;
-        if (tuple.ownStatus >= 0)
+        // A closed tuple is offline whatever else it says: the presence server closes an
+        // ended publication and keeps the rest of its last document.
+        if (!tuple.open)
+            device.status = RTCXS_PRESENCE_OFFLINE;
+        else if (tuple.ownStatus >= 0)
             device.status = static_cast<RTC_PRESENCE_STATUS>(tuple.ownStatus);
         else
-            device.status = tuple.open ? StatusFromActivity(activity) : RTCXS_PRESENCE_OFFLINE;
+            device.status = StatusFromActivity(activity);
         if (Availability(device.status) > Availability(parsed.status) ||
             (parsed.devices.empty() && device.status == RTCXS_PRESENCE_OFFLINE))
             parsed.status = device.status;

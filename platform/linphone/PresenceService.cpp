@@ -118,9 +118,11 @@ void CPresenceService::OnProfileState(const std::shared_ptr<CLinphoneProfile>& p
         return;
     RTC_REGISTRATION_STATE state = RTCRS_NOT_REGISTERED;
     profile->get_State(state);
+    // Registered again after a loss, the service may have forgotten everything: it
+    // gets the rules, the status and the subscriptions again.
     if (state == RTCRS_REGISTERED && !m_started)
         Start();
-    else if (state != RTCRS_REGISTERED && state != RTCRS_REGISTERING)
+    else if (state != RTCRS_REGISTERED)
         m_started = false;
 }
 

@@ -55,6 +55,9 @@ void CXcapClient::Send()
         return;
     m_waiting = false;
     m_authenticated = false;
+    // Credentials answer the server's own challenge: cached ones would carry a nonce
+    // that a restarted server no longer knows, and the upload would fail for good.
+    m_network.clearAccessCache();
     QNetworkRequest request(m_url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/auth-policy+xml"));
     request.setTransferTimeout(kTimeoutMs);

@@ -272,6 +272,29 @@ private slots:
         QCOMPARE(rig().log().count("Session.Answer"), 0);
     }
 
+    void aCallWhileLoggedOffIsRefusedAtOnce_data()
+    {
+        QTest::addColumn<bool>("logonUnderWay");
+        QTest::newRow("logged off") << false;
+        QTest::newRow("profile not there yet") << true;
+    }
+
+    void aCallWhileLoggedOffIsRefusedAtOnce()
+    {
+        QFETCH(bool, logonUnderWay);
+        rig().engine().LogOff();
+        if (logonUnderWay)
+            QCOMPARE(rig().engine().StartLogon(kOwnUri, "127.0.0.1", "UDP"), S_OK);
+        rig().log().clear();
+        bool prompted = false;
+        failIfPrompted(prompted);
+        rig().ring(RTCST_PC_TO_PC, kBobUri, "Bob");
+        QVERIFY(!prompted);
+        QCOMPARE(rig().log().ops(), QStringList({"Session.get_Type", "Session.Terminate"}));
+        QCOMPARE(rig().log().last("Session.Terminate")->args, QVariantList{RTCTR_REJECT});
+        QVERIFY(rig().display().callLog.isEmpty());
+    }
+
     void loggingOffDuringThePromptLeavesNothingToAnswer()
     {
         rig().whenPromptOpens([this](CIncomingCallPrompt& prompt) {

@@ -88,11 +88,13 @@ private slots:
 
     void buddyWatcherAndRegistrationEventsReachTheirHandlers()
     {
+        m_rig->startLogon(); // registration events count only for the profile held
+        m_buddyList.log.clear();
         auto buddy = m_rig->client().addFakeBuddy("sip:15551230002@sip.orvalo.test", "Bob");
         auto watcher = m_rig->client().addFakeWatcher("sip:15551230002@sip.orvalo.test", "Bob");
         deliver(RTCE_BUDDY, FakeEvents::buddy(buddy, RTCBET_BUDDY_STATE_CHANGE));
         deliver(RTCE_WATCHER, FakeEvents::watcher(watcher, RTCWET_WATCHER_UPDATE));
-        deliver(RTCE_REGISTRATION_STATE_CHANGE, FakeEvents::registration(nullptr, RTCRS_REGISTERING));
+        deliver(RTCE_REGISTRATION_STATE_CHANGE, FakeEvents::registration(m_rig->profile(), RTCRS_REGISTERING));
         QCOMPARE(m_buddyList.log, QStringList{"InsertBuddyItem"}); // shown, with nowhere to go in this tree
         QCOMPARE(m_watchers.log, QStringList{"OnWatcherEvent:2"});
         QCOMPARE(m_rig->display().statusBar, "Logging on...");
@@ -165,6 +167,8 @@ private slots:
     void anIncomingCallThatCannotBePromptedStopsRingingAndIsRejected()
     {
         // No window factory: the prompt cannot open.
+        m_rig->logOn();
+        m_rig->client().log().clear();
         auto session = m_rig->client().makeIncomingSession(RTCST_PC_TO_PC, "sip:9995550001@sip.orvalo.test", "Carol");
         deliver(RTCE_SESSION_STATE_CHANGE, FakeEvents::sessionState(session, RTCSS_INCOMING));
         QCOMPARE(m_rig->client().log().opsMatching("Client.PlayRing"),

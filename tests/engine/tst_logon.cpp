@@ -60,7 +60,7 @@ private slots:
         QCOMPARE(m_buddyList.log, QStringList({"DeleteAllItems", "InsertBuddiesRoot"}));
         QCOMPARE(m_rig->display().statusBar, "Finding server...");
         QCOMPARE(m_rig->display().menuEnabled.value(ID_LOG_ON, true), false);
-        QCOMPARE(m_rig->display().menuEnabled.value(ID_LOG_OFF, true), false);
+        QCOMPARE(m_rig->display().menuEnabled.value(ID_LOG_OFF, false), true);
         QVERIFY(m_rig->engine().IsLogonPending());
     }
 
@@ -91,7 +91,8 @@ private slots:
         m_rig->client().log().clear();
         m_rig->deliver(RTCE_PROFILE, FakeEvents::profile(m_rig->profile()));
         const QStringList ops = m_rig->client().log().opsMatching("Client.");
-        QCOMPARE(ops, QStringList({"Client.EnablePresenceEx", "Client.put_PresenceProperty", enableOp}));
+        QCOMPARE(ops, QStringList({"Client.EnablePresenceEx", "Client.put_PresenceProperty",
+                                   "Client.SetLocalPresenceInfo", enableOp}));
         QCOMPARE(m_rig->profile()->m_allowedAuth, RTCAU_DIGEST);
         const QVariantList enableArgs = m_rig->client().log().last(enableOp)->args;
         QCOMPARE(enableArgs.value(1).toInt(), 15);
@@ -106,6 +107,7 @@ private slots:
         QTest::addColumn<QString>("failingOp");
         QTest::newRow("negative profile event") << E_FAIL << QString();
         QTest::newRow("presence cannot start") << S_OK << "Client.EnablePresenceEx";
+        QTest::newRow("logon status cannot be set") << S_OK << "Client.SetLocalPresenceInfo";
         QTest::newRow("profile cannot be enabled") << S_OK << "Client.EnableProfile";
     }
 
@@ -241,7 +243,6 @@ private slots:
         QVERIFY(m_rig->display().awayTimerRunning);
         QCOMPARE(m_rig->display().callLogReloads, 1);
         QCOMPARE(m_rig->client().log().count("Client.EnumerateGroups"), 1); // the buddy list was rebuilt
-        QCOMPARE(m_rig->client().log().count("Client.SetLocalPresenceInfo"), 0);
 
         registration(RTCRS_LOCAL_PA_LOGGED_OFF);
         QCOMPARE(m_rig->display().statusBar, "Logged on (Presence disabled)");
@@ -250,7 +251,7 @@ private slots:
         QCOMPARE(m_rig->display().statusBar, "Logging off...");
         QCOMPARE(m_rig->display().statusLine, "(Logging off...)");
 
-        registration(RTCRS_NOT_REGISTERED);
+        m_rig->engine().LogOff();
         QCOMPARE(m_rig->display().statusBar, "Logged off");
         QCOMPARE(m_rig->display().statusLine, "(You are not logged on)");
         QCOMPARE(m_rig->display().menuText.value(ID_LOG_OFF), "Log Off");
@@ -287,10 +288,126 @@ private slots:
         QCOMPARE(m_rig->engine().LogOff(), S_OK);
         QCOMPARE(chat.calls, QStringList{"postClose"});
         QVERIFY(m_rig->engine().SessionWindows().empty());
-        QCOMPARE(m_watchers.log, QStringList{"CloseAll"});
-        QCOMPARE(m_rig->client().log().ops(), QStringList({"Client.DisableProfile"}));
-        QCOMPARE(m_buddyList.log, QStringList{"DeleteAllItems"});
+        QVERIFY(m_watchers.log.contains("CloseAll"));
+        QCOMPARE(m_rig->client().log().ops(), QStringList({"Client.DisablePresence", "Client.DisableProfile"}));
+        QCOMPARE(m_buddyList.log, QStringList({"ClearBuddyItems", "DeleteAllItems"}));
         QCOMPARE(m_rig->engine().Profile(), RtcProfilePtr());
+    }
+
+    void eachLogonPublishesTheChoosersStatusFirst_data()
+    {
+        QTest::addColumn<bool>("transparently");
+        QTest::addColumn<int>("status");
+        QTest::newRow("online") << false << int(RTCXS_PRESENCE_ONLINE);
+        QTest::newRow("logon transparently") << true << int(RTCXS_PRESENCE_OFFLINE);
+    }
+
+    void eachLogonPublishesTheChoosersStatusFirst()
+    {
+        QFETCH(bool, transparently);
+        QFETCH(int, status);
+        CSettingsStore::WriteSetting(kSettingLogonTransparently, transparently ? "1" : "");
+        // An earlier logon of this run left another status with the library.
+        logOn();
+        m_rig->engine().OnStatusCommand(RTCXS_PRESENCE_BUSY);
+        m_rig->engine().LogOff();
+        m_rig->client().log().clear();
+
+        logOn();
+        const QStringList ops = m_rig->client().log().opsMatching("Client.");
+        const qsizetype published = ops.indexOf("Client.SetLocalPresenceInfo");
+        QVERIFY(published >= 0 && published < ops.indexOf("Client.EnableProfile"));
+        for (const FakeCall& call : m_rig->client().log().calls())
+            if (call.op == "Client.SetLocalPresenceInfo")
+                QCOMPARE(call.args.value(0).toInt(), status);
+        QCOMPARE(m_rig->display().chooser, status);
+        QCOMPARE(m_rig->display().checkedStatus, status);
+    }
+
+    void eventsOfAProfileNoLongerHeldChangeNothing_data()
+    {
+        QTest::addColumn<bool>("closing");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<HRESULT>("code");
+        QTest::newRow("challenge after log off") << false << int(RTCRS_REJECTED) << RTC_E_STATUS_CLIENT_UNAUTHORIZED;
+        QTest::newRow("error after log off") << false << int(RTCRS_ERROR) << RtcSipStatus(503);
+        QTest::newRow("server log-off after log off") << false << int(RTCRS_LOGGED_OFF) << S_OK;
+        QTest::newRow("challenge while closing") << true << int(RTCRS_REJECTED) << RTC_E_STATUS_CLIENT_FORBIDDEN;
+        QTest::newRow("error while closing") << true << int(RTCRS_ERROR) << RtcSipStatus(408);
+    }
+
+    void eventsOfAProfileNoLongerHeldChangeNothing()
+    {
+        QFETCH(bool, closing);
+        QFETCH(int, state);
+        QFETCH(HRESULT, code);
+        logOn();
+        MessageCapture messages;
+        if (closing)
+            g_closing = true;
+        else
+            m_rig->engine().LogOff();
+        // Straight out of registering, where a held profile's failure would reopen the dialog.
+        registration(RTCRS_REGISTERING);
+        m_rig->client().log().clear();
+        registration(static_cast<RTC_REGISTRATION_STATE>(state), code);
+
+        QVERIFY(messages.texts.isEmpty());
+        QCOMPARE(m_rig->display().logOnRuns, 0);
+        QString autoLogon;
+        CSettingsStore::ReadSetting(kSettingAutoLogon, autoLogon);
+        QCOMPARE(autoLogon, "1");
+        QCOMPARE(m_rig->client().log().count("Profile.SetCredentials"), 0);
+        if (!closing)
+            QCOMPARE(m_rig->display().statusBar, "Logged off");
+    }
+
+    void aLateEventOfAnEarlierProfileLeavesANewLogonAlone()
+    {
+        logOn();
+        const auto earlier = m_rig->profile();
+        m_rig->engine().LogOff();
+        QCOMPARE(m_rig->engine().StartLogon(kUri, kServer, "UDP"), S_OK);
+        m_rig->deliver(RTCE_REGISTRATION_STATE_CHANGE, FakeEvents::registration(earlier, RTCRS_NOT_REGISTERED));
+        QCOMPARE(m_rig->display().statusBar, "Finding server...");
+        QVERIFY(m_rig->engine().IsLogonPending());
+    }
+
+    void aLostRegistrationShowsLoggingOnAndComesBackWithTheChoosersStatus_data()
+    {
+        QTest::addColumn<int>("lostState");
+        QTest::newRow("layer retrying") << int(RTCRS_REGISTERING);
+        QTest::newRow("registration gone") << int(RTCRS_NOT_REGISTERED);
+    }
+
+    void aLostRegistrationShowsLoggingOnAndComesBackWithTheChoosersStatus()
+    {
+        QFETCH(int, lostState);
+        logOn();
+        m_rig->engine().OnStatusCommand(RTCXS_PRESENCE_BUSY);
+        registration(static_cast<RTC_REGISTRATION_STATE>(lostState), RTC_E_TIMEOUT);
+        QCOMPARE(m_rig->display().statusLine, "(Logging on...)");
+        QCOMPARE(m_rig->display().menuEnabled.value(ID_LOG_ON), false);
+        QCOMPARE(m_rig->display().menuEnabled.value(ID_LOG_OFF), true);
+        QVERIFY(m_rig->engine().Profile());
+
+        m_rig->client().log().clear();
+        registration(RTCRS_REGISTERED);
+        QCOMPARE(m_rig->client().log().last("Client.SetLocalPresenceInfo")->args.value(0).toInt(),
+                 int(RTCXS_PRESENCE_BUSY));
+        QCOMPARE(m_rig->display().chooser, int(RTCXS_PRESENCE_BUSY));
+        QCOMPARE(m_rig->display().statusBar, "Alice (Busy)");
+    }
+
+    void logOffWhileTheServiceIsGoneFreesLogOnAtOnce()
+    {
+        logOn();
+        registration(RTCRS_REGISTERING, RTC_E_TIMEOUT);
+        m_rig->engine().LogOff();
+        QCOMPARE(m_rig->engine().Profile(), RtcProfilePtr());
+        QCOMPARE(m_rig->display().menuEnabled.value(ID_LOG_ON), true);
+        QCOMPARE(m_rig->display().menuEnabled.value(ID_LOG_OFF), false);
+        QCOMPARE(m_rig->engine().StartLogon(kUri, kServer, "UDP"), S_OK);
     }
 
     void noUserNameShowsTheNumber()

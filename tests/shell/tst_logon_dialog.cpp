@@ -179,6 +179,29 @@ private slots:
         QCOMPARE(credentials->args, QVariantList({kUserUri, QStringLiteral("alice"), QStringLiteral("typed-pw")}));
     }
 
+    void theWaitCursorHasEndedWhenLogonFailedShows()
+    {
+        ShellHarness shell;
+        shell.client->setResult("Client.GetProfile", E_FAIL);
+        QStringList shown;
+        bool waitCursorOnABox = false;
+        CMessageBox::SetHandler([&](QWidget*, const QString&, const QString& text, QMessageBox::StandardButtons) {
+            shown << text;
+            waitCursorOnABox = waitCursorOnABox || QGuiApplication::overrideCursor();
+            return QMessageBox::Ok;
+        });
+        CModalDriver logon;
+        logon.WhenOpen<CLogonDialog>([](CLogonDialog& dialog) {
+            Fill(dialog, kTypedNumber, QStringLiteral("alice"), QStringLiteral("alicepw1"));
+            dialog.accept();
+        });
+        QVERIFY(shell.app->InitInstance());
+        QTRY_VERIFY(logon.Acted());
+        QCOMPARE(shown, QStringList{QStringLiteral("Logon failed!")});
+        QVERIFY(!waitCursorOnABox);
+        QVERIFY(!QGuiApplication::overrideCursor());
+    }
+
     void aLogonTheEngineRefusesLeavesTheAwayTimerOff()
     {
         ShellHarness shell;
