@@ -173,6 +173,10 @@ void CClientEngine::OnIncomingCall(const RtcSessionPtr& session, RTC_SESSION_TYP
         return;
     }
     m_display.AddCallLogEntry(uri, name, 1);
+    if (!alive) { // the main window went while a box reported an unusable call log
+        Abandon(session, RTCTR_NORMAL);
+        return;
+    }
     QString number = uri;
     ToDisplayNumber(number);
     m_display.SetDialedNumber(number);

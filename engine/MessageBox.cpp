@@ -1,8 +1,12 @@
 #include "MessageBox.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
+#include <QPointer>
 
 namespace {
+Q_LOGGING_CATEGORY(lcMessageBox, "orvalo.messagebox")
+
 CMessageBox::Handler& handler()
 {
     static CMessageBox::Handler instance;
@@ -16,9 +20,16 @@ QMessageBox::StandardButton CMessageBox::Show(QWidget* owner, const QString& tex
     if (handler())
         return handler()(owner, caption, text, buttons);
 
-    QMessageBox box(QMessageBox::NoIcon, caption, text, buttons, owner);
-    box.setTextFormat(Qt::PlainText);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    // On the heap: an owner that goes away while the box is open takes the box with it.
+    const QPointer<QMessageBox> box = new QMessageBox(QMessageBox::NoIcon, caption, text, buttons, owner);
+    box->setTextFormat(Qt::PlainText);
+    const auto answer = static_cast<QMessageBox::StandardButton>(box->exec());
+    if (!box) {
+        qCWarning(lcMessageBox) << "the box closed with its owner, unanswered:" << caption;
+        return QMessageBox::NoButton;
+    }
+    delete box;
+    return answer;
 }
 
 void CMessageBox::SetHandler(Handler newHandler)
