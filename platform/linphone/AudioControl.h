@@ -64,6 +64,7 @@ signals:
 
 private:
     void ApplyVolume(RTC_AUDIO_DEVICE device);
+    void ApplyMicrophoneMute(CCallSession& session);
     void PostIntensity();
     void PostClientEvent(RTC_CLIENT_EVENT_TYPE type);
     HRESULT Play(const QString& file, const std::string& device);
