@@ -79,6 +79,17 @@ bool CAudioControl::hasDevices() const
     return !devices.empty();
 }
 
+bool CAudioControl::hasCaptureDevice() const
+{
+    auto engine = core();
+    if (!engine)
+        return false;
+    const auto devices = engine->getExtendedAudioDevices();
+    return std::any_of(devices.begin(), devices.end(), [](const auto& device) {
+        return device->hasCapability(linphone::AudioDevice::Capabilities::CapabilityRecord);
+    });
+}
+
 void CAudioControl::Start()
 {
     auto engine = core();
@@ -201,6 +212,21 @@ void CAudioControl::OnCallMediaStarted(CCallSession& session)
         return;
     session.call()->setSpeakerMuted(m_muted[RTCAD_SPEAKER]);
     ApplyMicrophoneMute(session);
+    if (!usesFiles() && !hasCaptureDevice())
+        SendSilence(session);
+}
+
+// Without a microphone the library sends no audio packets at all: the far end may
+// take the call for dead, and touch tones alone get lost. The call's own player
+// sends silence in its place.
+void CAudioControl::SendSilence(CCallSession& session)
+{
+    const auto player = session.call()->getPlayer();
+    if (!player || player->getState() != linphone::Player::State::Closed)
+        return;
+    const QString silence = ProgramSoundFile(soundFolder(), ProgramSound::Silence);
+    if (player->open(silence.toStdString()) != 0 || player->start() != 0)
+        qCWarning(lcAudio) << "no silence can be sent in place of the missing microphone";
 }
 
 void CAudioControl::OnCallActivity(bool streaming)
