@@ -321,6 +321,13 @@ void CSortListCtrl::SortByColumn(int column, bool ascending)
     sortItems(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
+void CSortListCtrl::ClearSortColumn()
+{
+    m_sortColumn = -1;
+    m_ascending = true;
+    m_header->SetSortArrow(-1, true);
+}
+
 void CSortListCtrl::SetSelectionAlwaysShown(bool on)
 {
     m_selectionAlwaysShown = on;

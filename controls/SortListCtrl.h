@@ -57,6 +57,8 @@ public:
     qint32 GetRowValue(int row) const;
 
     void SortByColumn(int column, bool ascending);
+    // Back to no sorted column, and no arrow in the header.
+    void ClearSortColumn();
     int SortColumn() const { return m_sortColumn; }
     bool IsSortAscending() const { return m_ascending; }
 

@@ -41,9 +41,9 @@ int IntensityPercent(int level, int minimum, int maximum)
 
 CClientEngine* CClientEngine::Create(const RtcClientFactory& factory, IMainWindowDisplay& display, QObject* parent)
 {
-    auto* engine = new CClientEngine(factory, display, parent);
+    const QPointer<CClientEngine> engine = new CClientEngine(factory, display, parent);
     if (FAILED(engine->Init())) {
-        delete engine;
+        delete engine; // unless its parent took it along while a box was open
         return nullptr;
     }
     return engine;
@@ -419,7 +419,8 @@ void CClientEngine::OnRegistrationStateChange(const IRTCRegistrationStateChangeE
         break;
     case RTCRS_UNREGISTERING: ShowLoggingOff(); break;
     case RTCRS_LOGGED_OFF:
-        ShowMessage(kServerLoggedOff);
+        if (!ShowMessage(kServerLoggedOff))
+            return;
         LogOff();
         break;
     case RTCRS_LOCAL_PA_LOGGED_OFF: m_display.SetStatusBarText(QStringLiteral("Logged on (Presence disabled)")); break;
@@ -520,7 +521,10 @@ void CClientEngine::ShowLoggedOn()
 
     m_display.EnableTabsAndChooser(true);
     m_display.ShowAddBuddyLink(true);
-    m_display.ReloadCallLog();
+    const QPointer<CClientEngine> alive(this);
+    m_display.ReloadCallLog(); // may report an unusable call log in a box
+    if (!alive)
+        return;
     RebuildBuddyList();
     m_display.RedrawMenuBar();
     emit loggedOn();
@@ -722,7 +726,9 @@ void CClientEngine::RemoveSessionWindow(CSessionWnd* window)
     std::erase(m_sessionWindows, window);
 }
 
-void CClientEngine::ShowMessage(const QString& text)
+bool CClientEngine::ShowMessage(const QString& text)
 {
+    const QPointer<CClientEngine> alive(this);
     CMessageBox::Show(m_display.OwnerWindow(), text);
+    return alive;
 }

@@ -86,8 +86,9 @@ public:
     void RemoveSessionWindow(CSessionWnd* window);
     const std::vector<CSessionWnd*>& SessionWindows() const { return m_sessionWindows; }
 
-    // Shows a message box owned by the main view.
-    void ShowMessage(const QString& text);
+    // Shows a message box owned by the main view. False when the engine went away
+    // while the box was open (the main window closed): the caller must stop at once.
+    bool ShowMessage(const QString& text);
 
     // --- the buddy list (ClientEngineBuddies.cpp) ---
     // Inserts or updates the buddy's row; with a group row it ends up last under that group.

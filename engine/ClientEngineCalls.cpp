@@ -167,6 +167,9 @@ void CClientEngine::OnIncomingCall(const RtcSessionPtr& session, RTC_SESSION_TYP
     RTC_SESSION_STATE state = RTCSS_DISCONNECTED;
     const bool stillRinging = SUCCEEDED(session->get_State(state)) && state != RTCSS_DISCONNECTED;
     if (FAILED(prompt) || !accepted || !stillRinging || !m_profile) {
+        // Taken too late: the caller had given up, so the user missed the call.
+        if (SUCCEEDED(prompt) && accepted && !stillRinging && m_profile)
+            m_display.AddCallLogEntry(uri, name, 2);
         Abandon(session, RTCTR_REJECT);
         return;
     }
@@ -175,6 +178,10 @@ void CClientEngine::OnIncomingCall(const RtcSessionPtr& session, RTC_SESSION_TYP
         return;
     }
     m_display.AddCallLogEntry(uri, name, 1);
+    if (!alive) { // the main window went while a box reported an unusable call log
+        Abandon(session, RTCTR_NORMAL);
+        return;
+    }
     QString number = uri;
     ToDisplayNumber(number);
     m_display.SetDialedNumber(number);

@@ -16,7 +16,8 @@ public:
 
     static inline const QString kCaption = QStringLiteral("Orvalo Phone");
 
-    // Shows the box modally and returns the button pressed.
+    // Shows the box modally and returns the button pressed; NoButton when the owner
+    // went away while the box was open. Callers check their own objects afterwards.
     static QMessageBox::StandardButton Show(QWidget* owner, const QString& text, const QString& caption = kCaption,
                                             QMessageBox::StandardButtons buttons = QMessageBox::Ok);
 

@@ -125,6 +125,18 @@ HRESULT CAVSessionWnd::SetMuted(RTC_AUDIO_DEVICE device, bool muted)
     return client->put_AudioMuted(device, muted);
 }
 
+HRESULT CAVSessionWnd::ApplyHold(bool held, bool muted)
+{
+    const HRESULT microphone = ApplyMute(held, muted);
+    const HRESULT speaker = SetMuted(RTCAD_SPEAKER, held);
+    return FAILED(microphone) ? microphone : speaker;
+}
+
+HRESULT CAVSessionWnd::ApplyMute(bool held, bool muted)
+{
+    return SetMuted(RTCAD_MICROPHONE, held || muted);
+}
+
 HRESULT CAVSessionWnd::SetVolume(RTC_AUDIO_DEVICE device, int volume)
 {
     RtcClientPtr client;
@@ -158,16 +170,13 @@ void CAVSessionWnd::ShowCallStatus(const QString& text)
     display->ShowStatusMessage(name.isEmpty() ? text : name + kLineBreak + text);
 }
 
-// Hold silences both directions, Mute the microphone; the keys keep their state
-// between calls, so a new call starts the way they show.
+// The keys keep their state between calls, so a new call starts the way they show.
 void CAVSessionWnd::ApplyKeyStates()
 {
     IMainWindowDisplay* display = Display();
     if (m_destroyed || !display)
         return;
-    const bool hold = display->IsHoldChecked();
-    SetMuted(RTCAD_MICROPHONE, hold || display->IsMuteChecked());
-    SetMuted(RTCAD_SPEAKER, hold);
+    ApplyHold(display->IsHoldChecked(), display->IsMuteChecked());
     for (RTC_AUDIO_DEVICE device : {RTCAD_SPEAKER, RTCAD_MICROPHONE})
         SetVolume(device, kMaxVolume - display->VolumeSliderPosition(device));
 }

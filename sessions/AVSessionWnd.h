@@ -45,6 +45,10 @@ public:
     void DestroyWindow() override;
 
     HRESULT SetMuted(RTC_AUDIO_DEVICE device, bool muted);
+    // The keys as pressed: the microphone is off while Hold or Mute is down, the
+    // speaker while Hold is. The Hold key sets both, the Mute key the microphone.
+    HRESULT ApplyHold(bool held, bool muted);
+    HRESULT ApplyMute(bool held, bool muted);
     HRESULT SetVolume(RTC_AUDIO_DEVICE device, int volume);
 
     // Whole seconds the call has been connected.

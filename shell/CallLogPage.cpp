@@ -45,7 +45,8 @@ CCallLogPage::CCallLogPage(IMainWindowDisplay& display, QWidget* parent)
     resize(kPageWidth, kPageHeight);
     m_list->setObjectName(QString::number(kListId));
     m_list->setAccessibleName(QStringLiteral("Call Logs"));
-    m_list->SetInsertOrder(CSortListCtrl::EInsertOrder::Append);
+    // Rows are kept in descending order of their first column as they are added.
+    m_list->SetInsertOrder(CSortListCtrl::EInsertOrder::Descending);
     m_list->SetSelectionAlwaysShown(true);
     m_list->InsertColumns(kColumnSpec);
     m_list->RestoreColumnWidths();
@@ -113,13 +114,15 @@ void CCallLogPage::Reload()
         return;
     }
     m_list->DeleteAllRows();
+    // A sort the user chose lasts until the list is filled again.
+    m_list->ClearSortColumn();
     if (contents.records.isEmpty()) {
         AddPlaceholderRow();
         return;
     }
-    // The file reads oldest first; the list shows the newest call on top.
-    for (auto record = contents.records.crbegin(); record != contents.records.crend(); ++record) {
-        SCallLogFields fields = SplitCallLogRecord(*record);
+    // Oldest first: of rows with the same first column, the newest ends on top.
+    for (const QString& record : contents.records) {
+        SCallLogFields fields = SplitCallLogRecord(record);
         if (fields.name.contains(u'@')) {
             ToDisplayNumber(fields.name);
         }
@@ -139,8 +142,8 @@ void CCallLogPage::AddEntry(const QString& uri, const QString& name, int callTyp
         displayName = uri;
         ToDisplayNumber(displayName);
     }
-    const QString record = BuildCallLogRecord(
-        SCallLogFields{displayName, uri, CallLogDateTime(QDateTime::currentDateTime()), callTypeText});
+    const SCallLogFields fields{displayName, uri, CallLogDateTime(QDateTime::currentDateTime()), callTypeText};
+    const QString record = BuildCallLogRecord(fields);
 
     CCallLogFile file;
     if (!file.Open(path, CCallLogFile::EOpenMode::ReadWrite)) {
@@ -149,6 +152,12 @@ void CCallLogPage::AddEntry(const QString& uri, const QString& name, int callTyp
     }
     // A failed write is not reported: it happens in the middle of placing or taking a call.
     file.Append(record);
+    // The new call is listed at once, newest first, even if the reload below fails.
+    if (m_list->RowCount() == 1 && m_list->GetRowValue(0) == kPlaceholderValue) {
+        m_list->DeleteRow(0);
+    }
+    m_list->AddRow({fields.name, fields.uri, fields.dateTime, fields.callType});
+    m_list->SortByColumn(kDateTimeColumn, false);
     file.Close();
     Reload();
 }

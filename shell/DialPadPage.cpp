@@ -366,18 +366,18 @@ void CDialPadPage::EndCall()
     m_display.ShowStatusMessage(kCallTerminated);
 }
 
+// Hold and Mute each keep the microphone off while the other is still pressed.
 void CDialPadPage::OnHold(bool held)
 {
     if (CAVSessionWnd* call = CAVSessionWnd::Active()) {
-        call->SetMuted(RTCAD_MICROPHONE, held);
-        call->SetMuted(RTCAD_SPEAKER, held);
+        call->ApplyHold(held, IsMuteChecked());
     }
 }
 
 void CDialPadPage::OnMute(bool muted)
 {
     if (CAVSessionWnd* call = CAVSessionWnd::Active()) {
-        call->SetMuted(RTCAD_MICROPHONE, muted);
+        call->ApplyMute(IsHoldChecked(), muted);
     }
 }
 

@@ -8,7 +8,6 @@
 #include "resources/ResourceIds.h"
 
 #include <QCloseEvent>
-#include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -16,7 +15,7 @@
 CMainFrame::CMainFrame(const RtcClientFactory& factory)
     : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_menu(new CMainMenu(*menuBar())), m_statusPane(new QLabel(this)),
+      m_menu(new CMainMenu(*menuBar())), m_statusPane(new CStatusPane(this)),
       m_view(new COrvaloPhoneView(factory, *m_menu, *m_statusPane, this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -24,7 +23,6 @@ CMainFrame::CMainFrame(const RtcClientFactory& factory)
     setWindowIcon(Resources::AppIcon());
 
     m_statusPane->setObjectName(QString::number(kStatusBarId));
-    m_statusPane->setTextFormat(Qt::PlainText); // it shows names the server sends
     statusBar()->addWidget(m_statusPane, 1);
     statusBar()->setSizeGripEnabled(false);
     setCentralWidget(m_view);

@@ -3,6 +3,7 @@
 // later; a second close request on the way closes at once.
 #pragma once
 
+#include "StatusPane.h"
 #include "engine/ClientEngine.h"
 
 #include <QMainWindow>
@@ -10,7 +11,6 @@
 
 class CMainMenu;
 class COrvaloPhoneView;
-class QLabel;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -29,7 +29,7 @@ public:
 
     COrvaloPhoneView* View() const { return m_view; }
     CMainMenu* Menu() const { return m_menu; }
-    QLabel* StatusPane() const { return m_statusPane; }
+    CStatusPane* StatusPane() const { return m_statusPane; }
     bool IsCloseDelayRunning() const { return m_closeTimer.isActive(); }
 
 protected:
@@ -37,7 +37,7 @@ protected:
 
 private:
     CMainMenu* m_menu;
-    QLabel* m_statusPane;
+    CStatusPane* m_statusPane;
     COrvaloPhoneView* m_view;
     QTimer m_closeTimer;
 };

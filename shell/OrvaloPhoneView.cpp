@@ -171,9 +171,11 @@ void COrvaloPhoneView::SetUpStatusLine()
     m_statusLine->setAccessibleName(QStringLiteral("Logged-on user"));
     m_statusLine->setReadOnly(true);
     m_statusLine->setAlignment(Qt::AlignCenter);
-    m_statusLine->setFont(ShellFont(QStringLiteral("Arial"), 16, 700));
     m_statusLine->setGeometry(kStatusLineRect);
-    m_statusLine->setText(kNotLoggedIn);
+    // The first text shows whole, whatever face stands in for Arial.
+    m_statusLine->setFont(
+        FontFitting(ShellFont(QStringLiteral("Arial"), 16, 700), kNotLoggedIn, LineEditTextWidth(*m_statusLine)));
+    SetStatusLine(kNotLoggedIn);
     m_statusLine->installEventFilter(this);
 }
 
@@ -385,6 +387,7 @@ void COrvaloPhoneView::SetStatusBarText(const QString& text)
 void COrvaloPhoneView::SetStatusLine(const QString& text)
 {
     m_statusLine->setText(text);
+    m_statusLine->setCursorPosition(0); // a text too long for the line shows its beginning
 }
 
 void COrvaloPhoneView::SetMenuItemText(int id, const QString& text)

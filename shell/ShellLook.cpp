@@ -1,7 +1,10 @@
 #include "ShellLook.h"
 
+#include <QFontMetrics>
+#include <QLineEdit>
 #include <QPalette>
 #include <QStringList>
+#include <QStyle>
 #include <QWidget>
 
 #include <algorithm>
@@ -61,6 +64,24 @@ QFont ShellPointFont(const QString& family, qreal points)
     QFont font = FontFamily(family);
     font.setPointSizeF(points);
     return font;
+}
+
+QFont FontFitting(const QFont& font, const QString& text, int width)
+{
+    constexpr int kSmallestPixelSize = 9;
+    QFont fitted = font;
+    while (fitted.pixelSize() > kSmallestPixelSize && QFontMetrics(fitted).horizontalAdvance(text) > width)
+        fitted.setPixelSize(fitted.pixelSize() - 1);
+    return fitted;
+}
+
+int LineEditTextWidth(const QLineEdit& edit)
+{
+    // The edit keeps two pixels free on either side of its text, inside the frame.
+    constexpr int kInnerMargin = 2;
+    const int frame = edit.hasFrame() ? edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &edit) : 0;
+    const QMargins text = edit.textMargins();
+    return edit.width() - 2 * (frame + kInnerMargin) - text.left() - text.right();
 }
 
 void PaintShellBackground(QWidget& widget, bool colourEdits)

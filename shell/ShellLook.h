@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QRect>
 
+class QLineEdit;
 class QWidget;
 
 inline const QColor kShellBackground{221, 238, 255};
@@ -19,6 +20,11 @@ QRect DluRect(int x, int y, int width, int height);
 // (as the platform's font heights are given) or in points; weight 700 is bold.
 QFont ShellFont(const QString& family, int cellHeight, int weight = 400);
 QFont ShellPointFont(const QString& family, qreal points);
+// The font, made smaller where needed (down to a readable size) so that the text fits
+// the width: the faces that stand in for the asked-for ones are often wider.
+QFont FontFitting(const QFont& font, const QString& text, int width);
+// The width in which a line edit shows its text, inside its frame and margins.
+int LineEditTextWidth(const QLineEdit& edit);
 
 // Black text on the window colour for the widget and the children that inherit
 // its palette; with colourEdits the edit fields share the colour too.

@@ -9,6 +9,7 @@
 #include "platform/rtc/RtcEvents.h"
 
 #include <QDir>
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QWidget>
 
@@ -18,6 +19,8 @@
 #include <cmath>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcAudio, "orvalo.audio")
 
 constexpr int kIntensityPeriodMs = 250;
 // Levels the library reports in dBm0, mapped onto 0..100.
@@ -74,6 +77,17 @@ bool CAudioControl::hasDevices() const
         return false;
     const auto devices = engine->getExtendedAudioDevices();
     return !devices.empty();
+}
+
+bool CAudioControl::hasCaptureDevice() const
+{
+    auto engine = core();
+    if (!engine)
+        return false;
+    const auto devices = engine->getExtendedAudioDevices();
+    return std::any_of(devices.begin(), devices.end(), [](const auto& device) {
+        return device->hasCapability(linphone::AudioDevice::Capabilities::CapabilityRecord);
+    });
 }
 
 void CAudioControl::Start()
@@ -160,18 +174,59 @@ HRESULT CAudioControl::PutMuted(RTC_AUDIO_DEVICE device, bool muted)
     if (!engine)
         return RTC_E_INVALID_STATE;
     m_muted[device] = muted;
+    auto session = m_client.ActiveCall();
     if (device == RTCAD_MICROPHONE) {
         engine->enableMic(!muted);
-    } else if (auto session = m_client.ActiveCall(); session && session->call()) {
+        if (session)
+            ApplyMicrophoneMute(*session);
+    } else if (session && session->call()) {
         session->call()->setSpeakerMuted(muted);
     }
     return S_OK;
 }
 
+// In file mode the play file stands in for the microphone, but the library mixes it
+// in after the microphone's mute: what is sent is silenced by pausing the call's
+// file player instead.
+void CAudioControl::ApplyMicrophoneMute(CCallSession& session)
+{
+    if (!usesFiles() || !session.call())
+        return;
+    const auto player = session.call()->getPlayer();
+    if (!player)
+        return;
+    using State = linphone::Player::State;
+    const bool muted = m_muted[RTCAD_MICROPHONE];
+    int status = 0;
+    if (muted && player->getState() == State::Playing)
+        status = player->pause();
+    else if (!muted && player->getState() == State::Paused)
+        status = player->start();
+    if (status != 0)
+        qCWarning(lcAudio) << "the play file could not be" << (muted ? "paused" : "resumed") << status;
+}
+
 void CAudioControl::OnCallMediaStarted(CCallSession& session)
 {
-    if (session.call())
-        session.call()->setSpeakerMuted(m_muted[RTCAD_SPEAKER]);
+    if (!session.call())
+        return;
+    session.call()->setSpeakerMuted(m_muted[RTCAD_SPEAKER]);
+    ApplyMicrophoneMute(session);
+    if (!usesFiles() && !hasCaptureDevice())
+        SendSilence(session);
+}
+
+// Without a microphone the library sends no audio packets at all: the far end may
+// take the call for dead, and touch tones alone get lost. The call's own player
+// sends silence in its place.
+void CAudioControl::SendSilence(CCallSession& session)
+{
+    const auto player = session.call()->getPlayer();
+    if (!player || player->getState() != linphone::Player::State::Closed)
+        return;
+    const QString silence = ProgramSoundFile(soundFolder(), ProgramSound::Silence);
+    if (player->open(silence.toStdString()) != 0 || player->start() != 0)
+        qCWarning(lcAudio) << "no silence can be sent in place of the missing microphone";
 }
 
 void CAudioControl::OnCallActivity(bool streaming)

@@ -46,6 +46,7 @@ public:
 
     bool usesFiles() const;
     bool hasDevices() const;
+    bool hasCaptureDevice() const;
     std::shared_ptr<linphone::Core> core() const;
     QString soundFolder() const;
 
@@ -64,6 +65,8 @@ signals:
 
 private:
     void ApplyVolume(RTC_AUDIO_DEVICE device);
+    void ApplyMicrophoneMute(CCallSession& session);
+    void SendSilence(CCallSession& session);
     void PostIntensity();
     void PostClientEvent(RTC_CLIENT_EVENT_TYPE type);
     HRESULT Play(const QString& file, const std::string& device);

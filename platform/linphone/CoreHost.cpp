@@ -1,6 +1,7 @@
 #include "CoreHost.h"
 
 #include "SipTrace.h"
+#include "Tones.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -159,8 +160,10 @@ void CCoreHost::ConfigureMedia()
     m_usesFiles = m_options.filesOnly || !m_options.playFile.isEmpty() || !m_options.recordFile.isEmpty() || !hasDevice;
     if (m_usesFiles) {
         // Without a sound device calls still carry audio: silence goes out, what comes in is dropped.
+        // Without any file the library would send no audio packets at all.
         m_core->setUseFiles(true);
-        m_core->setPlayFile(Std(m_options.playFile));
+        const QString silence = ProgramSoundFile(m_dataDir + QStringLiteral("/sounds"), ProgramSound::Silence);
+        m_core->setPlayFile(Std(m_options.playFile.isEmpty() ? silence : m_options.playFile));
         m_core->setRecordFile(Std(m_options.recordFile));
         m_core->enableEchoCancellation(false);
     }

@@ -77,6 +77,11 @@ QString ProgramSoundFile(const QString& folder, ProgramSound sound)
         name = QStringLiteral("test-tone.wav");
         segments = {{1000, 0, 1500}};
         break;
+    case ProgramSound::Silence:
+        // Long, because the library pauses between two rounds of a file.
+        name = QStringLiteral("silence.wav");
+        segments = {{0, 0, 30000}};
+        break;
     }
     const QString path = QDir(folder).filePath(name);
     if (!QFileInfo::exists(path)) {

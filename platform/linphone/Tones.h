@@ -15,7 +15,8 @@ struct ToneSegment {
 // Writes 16-bit mono PCM at the given rate; false if the file cannot be written.
 bool WriteToneFile(const QString& path, const std::vector<ToneSegment>& segments, int sampleRate = 16000);
 
-enum class ProgramSound { PhoneRing, MessageRing, TestTone };
+// Silence stands in for a microphone that is missing: a call sends nothing without a sound.
+enum class ProgramSound { PhoneRing, MessageRing, TestTone, Silence };
 
 // The file of the sound in the folder, written there first if it is missing.
 QString ProgramSoundFile(const QString& folder, ProgramSound sound);

@@ -122,6 +122,15 @@ private:
         QTest::mouseRelease(widget, Qt::RightButton, {}, position);
     }
 
+    // Each row as "name/call type", top to bottom.
+    QStringList order() const
+    {
+        QStringList result;
+        for (const QStringList& row : rows())
+            result << row[CCallLogPage::kNameColumn] + "/" + row[CCallLogPage::kCallTypeColumn];
+        return result;
+    }
+
     void selectRow(int row) { m_page->List()->topLevelItem(row)->setSelected(true); }
 
     QStringList logFiles() const { return QDir(DocumentsFolder()).entryList({QStringLiteral("*.log*")}, QDir::Files); }
@@ -205,19 +214,45 @@ private slots:
         QCOMPARE(listed[0][CCallLogPage::kCallTypeColumn], "Placed Call");
     }
 
-    void rowsAreListedNewestFirst()
+    // The list keeps its rows in descending order of the first column; a sort the
+    // user picks lasts until the next reload, which also clears the header's arrow.
+    void everyReloadListsTheRowsByTheirFirstColumnDescending_data()
     {
+        QTest::addColumn<bool>("byNewEntry");
+        QTest::newRow("a new entry") << true;
+        QTest::newRow("a reload at logon") << false;
+    }
+
+    void everyReloadListsTheRowsByTheirFirstColumnDescending()
+    {
+        QFETCH(bool, byNewEntry);
         logOn();
         m_page->AddEntry(kPhone, QString(), 0);
         m_page->AddEntry(kMember, QStringLiteral("Bob"), 1);
         m_page->AddEntry(kPhone, QString(), 2);
         m_page->AddEntry(kMember, QString(), 1);
+        const QStringList listedAfterEntries = order();
+        // Of equal first columns the newest comes first.
+        QCOMPARE(listedAfterEntries, QStringList({"Bob/Answered Call", "18005551234/Missed Call",
+                                                  "18005551234/Placed Call", "9995550002/Answered Call"}));
 
-        QStringList order;
-        for (const QStringList& row : rows())
-            order << row[CCallLogPage::kNameColumn] + "/" + row[CCallLogPage::kCallTypeColumn];
-        QCOMPARE(order, QStringList({"9995550002/Answered Call", "18005551234/Missed Call", "Bob/Answered Call",
-                                     "18005551234/Placed Call"}));
+        m_page->show();
+        CSortHeaderCtrl* header = m_page->List()->SortHeader();
+        const QPoint callType(header->sectionViewportPosition(CCallLogPage::kCallTypeColumn) + 5, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, callType);
+        QCOMPARE(order(), QStringList({"Bob/Answered Call", "9995550002/Answered Call", "18005551234/Missed Call",
+                                       "18005551234/Placed Call"}));
+        QCOMPARE(header->SortColumn(), int(CCallLogPage::kCallTypeColumn));
+
+        QStringList expected = listedAfterEntries;
+        if (byNewEntry) {
+            m_page->AddEntry(kMember, QStringLiteral("Carol"), 2);
+            expected.prepend("Carol/Missed Call");
+        } else {
+            m_page->Reload();
+        }
+        QCOMPARE(order(), expected);
+        QCOMPARE(header->SortColumn(), -1);
     }
 
     void aStoredNameWithAnAtSignShowsItsNumber()

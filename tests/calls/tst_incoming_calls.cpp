@@ -180,20 +180,31 @@ private slots:
         QCOMPARE(CAVSessionWnd::Active()->Session(), RtcSessionPtr(first));
     }
 
+    void aCallerWhoGivesUpLeavesThePromptOpenButIsNotAnswered_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QStringList>("callLog");
+        QTest::newRow("accepted too late: missed")
+            << int(CIncomingCallPrompt::kAcceptId) << QStringList{kBobUri + "|Bob|2"};
+        QTest::newRow("rejected") << int(CIncomingCallPrompt::kRejectId) << QStringList();
+    }
+
     void aCallerWhoGivesUpLeavesThePromptOpenButIsNotAnswered()
     {
+        QFETCH(int, button);
+        QFETCH(QStringList, callLog);
         bool stillOpen = false;
         rig().whenPromptOpens([&](CIncomingCallPrompt& prompt) {
             rig().setState(rig().client().m_sessions.back(), RTCSS_DISCONNECTED);
             QCoreApplication::processEvents();
             stillOpen = prompt.isVisible();
-            CallRig::Click(prompt, CIncomingCallPrompt::kAcceptId);
+            CallRig::Click(prompt, button);
         });
         rig().ring(RTCST_PC_TO_PC, kBobUri, "Bob");
         QVERIFY(stillOpen);
         QCOMPARE(rig().log().count("Session.Answer"), 0);
         QVERIFY(!CAVSessionWnd::Active());
-        QVERIFY(rig().display().callLog.isEmpty());
+        QCOMPARE(rig().display().callLog, callLog);
         QVERIFY(ringStopped());
     }
 

@@ -336,6 +336,31 @@ private slots:
         QVERIFY(m_page->IsMuteChecked());
     }
 
+    // Releasing one key never turns on what the other still keeps off.
+    void holdAndMuteKeepTheMicrophoneOffWhileEitherIsPressed_data()
+    {
+        QTest::addColumn<QString>("keys"); // H Hold, M Mute, in the order pressed
+        QTest::addColumn<bool>("microphoneMuted");
+        QTest::addColumn<bool>("speakerMuted");
+        QTest::newRow("hold") << "H" << true << true;
+        QTest::newRow("mute") << "M" << true << false;
+        QTest::newRow("hold, mute, release hold") << "HMH" << true << false;
+        QTest::newRow("mute, hold, release mute") << "MHM" << true << true;
+        QTest::newRow("both released") << "HMHM" << false << false;
+    }
+
+    void holdAndMuteKeepTheMicrophoneOffWhileEitherIsPressed()
+    {
+        QFETCH(QString, keys);
+        QFETCH(bool, microphoneMuted);
+        QFETCH(bool, speakerMuted);
+        startCall();
+        for (QChar key : keys)
+            QTest::mouseClick(button(key == u'H' ? CDialPadPage::kHoldId : CDialPadPage::kMuteId), Qt::LeftButton);
+        QCOMPARE(m_rig->client().m_muted[RTCAD_MICROPHONE], microphoneMuted);
+        QCOMPARE(m_rig->client().m_muted[RTCAD_SPEAKER], speakerMuted);
+    }
+
     void theSlidersRunInverted_data()
     {
         QTest::addColumn<int>("device");

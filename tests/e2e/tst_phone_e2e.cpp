@@ -25,6 +25,7 @@
 #include "tests/fakes/ModalDriver.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -211,6 +212,83 @@ private slots:
         QTest::qWait(500); // both ends close their recordings
         QVERIFY(HoldsTone(m_phoneHeard, kPeerTone));
         QVERIFY(HoldsTone(m_peerHeard, kPhoneTone));
+    }
+
+    // Hold and Mute in every combination, measured in what each end recorded: the
+    // peer hears the phone only while neither key is down, the phone hears the peer
+    // only while Hold is up. Releasing one key must not undo the other.
+    void holdAndMuteSilenceWhatEachEndHears()
+    {
+        struct SPhase {
+            const char* keys; // what is pressed during the phase
+            int press;        // the key pressed to get there, or 0
+        };
+        const SPhase phases[] = {
+            {"", 0},
+            {"mute", CDialPadPage::kMuteId},
+            {"mute+hold", CDialPadPage::kHoldId},
+            {"hold", CDialPadPage::kMuteId},
+            {"hold+mute", CDialPadPage::kMuteId},
+            {"mute", CDialPadPage::kHoldId},
+            {"", CDialPadPage::kMuteId},
+        };
+        constexpr int kPhaseMs = 2500;
+        // Seconds of each phase left out of the measure: the key's way through the
+        // jitter buffers at the start, the next key's at the end.
+        constexpr double kSettleSeconds = 1.0;
+        constexpr double kEndMarginSeconds = 0.3;
+        constexpr double kSilentRms = 0.01;
+        constexpr double kHeardRms = 0.05;
+
+        // Recordings grow call after call; this call's audio starts where they end now.
+        const auto recorded = [](const QString& path) {
+            CAudioFile file;
+            return file.Load(path) ? file.seconds() : 0.0;
+        };
+        const double phoneStart = recorded(m_phoneHeard);
+        const double peerStart = recorded(m_peerHeard);
+
+        view().SelectPhoneView();
+        control<QLineEdit>(CDialPadPage::kNumberEntryId)->setText(kPeer.number);
+        press(CDialPadPage::kSendId);
+        QTRY_VERIFY_WITH_TIMEOUT(statusShows(QStringLiteral("Connected")), kSignallingMs);
+        QElapsedTimer sinceConnected;
+        sinceConnected.start();
+        QList<double> phaseStarts;
+        for (const SPhase& phase : phases) {
+            if (phase.press)
+                press(phase.press);
+            phaseStarts << sinceConnected.elapsed() / 1000.0;
+            QTest::qWait(kPhaseMs);
+        }
+        phaseStarts << sinceConnected.elapsed() / 1000.0;
+        press(CDialPadPage::kEndId);
+        QVERIFY(m_peer.WaitOutput(QStringLiteral("disconnected")));
+        QTest::qWait(500); // both ends close their recordings
+
+        CAudioFile phoneHeard;
+        CAudioFile peerHeard;
+        QVERIFY(phoneHeard.Load(m_phoneHeard));
+        QVERIFY(peerHeard.Load(m_peerHeard));
+        for (int i = 0; i < int(std::size(phases)); ++i) {
+            const QString keys = QString::fromLatin1(phases[i].keys);
+            const double from = phaseStarts[i] + kSettleSeconds;
+            const double to = phaseStarts[i + 1] - kEndMarginSeconds;
+            const double peerRms = peerHeard.Rms(peerStart + from, peerStart + to);
+            const double phoneRms = phoneHeard.Rms(phoneStart + from, phoneStart + to);
+            const QString measured = QStringLiteral("phase %1 \"%2\": the peer heard %3, the phone heard %4")
+                                         .arg(i)
+                                         .arg(keys)
+                                         .arg(peerRms)
+                                         .arg(phoneRms);
+            qInfo("%s", qPrintable(measured));
+            const bool microphoneOn = !keys.contains(QLatin1String("hold")) && !keys.contains(QLatin1String("mute"));
+            const bool speakerOn = !keys.contains(QLatin1String("hold"));
+            QVERIFY2(microphoneOn ? peerRms > kHeardRms : peerRms < kSilentRms, qPrintable(measured));
+            QVERIFY2(speakerOn ? phoneRms > kHeardRms : phoneRms < kSilentRms, qPrintable(measured));
+        }
+        QVERIFY(!control<QPushButton>(CDialPadPage::kHoldId)->isChecked());
+        QVERIFY(!control<QPushButton>(CDialPadPage::kMuteId)->isChecked());
     }
 
     void acceptAnIncomingCallAndStayBusyDuringIt()

@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -54,12 +55,22 @@ bool CAudioFile::Load(const QString& path)
 
 double CAudioFile::Rms() const
 {
-    if (m_samples.empty())
+    return Rms(0, seconds());
+}
+
+double CAudioFile::Rms(double fromSeconds, double toSeconds) const
+{
+    const auto index = [this](double at) {
+        return std::clamp(static_cast<size_t>(std::max(0.0, at) * m_sampleRate), size_t(0), m_samples.size());
+    };
+    const size_t from = index(fromSeconds);
+    const size_t to = index(toSeconds);
+    if (from >= to)
         return 0;
     double sum = 0;
-    for (double sample : m_samples)
-        sum += sample * sample;
-    return std::sqrt(sum / static_cast<double>(m_samples.size()));
+    for (size_t i = from; i < to; ++i)
+        sum += m_samples[i] * m_samples[i];
+    return std::sqrt(sum / static_cast<double>(to - from));
 }
 
 double CAudioFile::ToneShare(double frequency) const

@@ -16,6 +16,8 @@ public:
     double seconds() const { return m_sampleRate ? static_cast<double>(m_samples.size()) / m_sampleRate : 0; }
     // Root mean square of the samples, full scale 1.0.
     double Rms() const;
+    // The same over the samples from one time to another (seconds from the start); 0 if none.
+    double Rms(double fromSeconds, double toSeconds) const;
     // Share (0..1) of the signal's energy at the frequency.
     double ToneShare(double frequency) const;
 

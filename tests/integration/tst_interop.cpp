@@ -7,6 +7,7 @@
 #include "SipService.h"
 #include "TestHome.h"
 
+#include <QElapsedTimer>
 #include <QtTest>
 
 namespace {
@@ -43,6 +44,7 @@ private slots:
     void baresipCallsLayer();
     void peerAnswersBaresip();
     void peerReportsReceivedTones();
+    void withoutMicrophoneTheLayerStillSendsAudioAndEveryTone();
 
 private:
     QString Folder(const QString& name) const { return m_home.NewFolder(name); }
@@ -172,6 +174,47 @@ void TestInterop::peerReportsReceivedTones()
     QCOMPARE(call->Terminate(RTCTR_NORMAL), S_OK);
     QVERIFY(peer.WaitOutput(QStringLiteral("disconnected")));
     QCOMPARE(peer.Stop(), 0);
+}
+
+// Without a sound device and without a play file the layer still sends audio (silence),
+// so that the far end hears a live call and touch tones go out as they do with a
+// microphone. Baresip keeps what it decodes: its length counts the packets that came.
+void TestInterop::withoutMicrophoneTheLayerStillSendsAudioAndEveryTone()
+{
+    const QString keys = QStringLiteral("1234567890");
+    constexpr int kKeyPeriodMs = 1000;
+    CBaresip baresip(Folder(QStringLiteral("baresip-hears-silence")), *m_service, CEndpoint::kFrank, m_baresipTone);
+    QVERIFY(baresip.Start());
+    QVERIFY(baresip.WaitOutput(QStringLiteral("200 OK")));
+    double callSeconds = 0;
+    {
+        CEndpoint alice(Folder(QStringLiteral("alice-without-microphone")));
+        QVERIFY(alice.Logon(*m_service, CEndpoint::kAlice));
+        RtcSessionPtr call = alice.Call(CSipService::Uri(CEndpoint::kFrank.number));
+        QVERIFY(call);
+        QVERIFY(alice.WaitSession(RTCSS_CONNECTED, call));
+        QElapsedTimer connected;
+        connected.start();
+        for (QChar key : keys) {
+            CEventQueue::Pump(kKeyPeriodMs);
+            QCOMPARE(alice.client().SendDTMF(static_cast<RTC_DTMF>(key.digitValue())), S_OK);
+        }
+        CEventQueue::Pump(kKeyPeriodMs);
+        callSeconds = connected.elapsed() / 1000.0;
+        QCOMPARE(call->Terminate(RTCTR_NORMAL), S_OK);
+        QVERIFY(alice.WaitSession(RTCSS_DISCONNECTED, call));
+        QVERIFY(baresip.WaitOutput(QStringLiteral("terminated")));
+    }
+    for (QChar key : keys)
+        QVERIFY2(baresip.WaitOutput(QStringLiteral("received event: '%1' (end=1)").arg(key), 0),
+                 qPrintable(QString(key)));
+    baresip.Stop();
+
+    CAudioFile received;
+    QVERIFY(received.Load(baresip.ReceivedAudio()));
+    // Packets came all along: two seconds are allowed for setting up and closing the call.
+    QVERIFY2(received.seconds() > callSeconds - 2.0,
+             qPrintable(QStringLiteral("%1 s of audio in a call of %2 s").arg(received.seconds()).arg(callSeconds)));
 }
 
 QTEST_MAIN(TestInterop)
