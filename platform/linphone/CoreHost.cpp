@@ -2,9 +2,11 @@
 
 #include "SipTrace.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QStandardPaths>
 
 #include <linphone++/linphone.hh>
@@ -12,6 +14,8 @@
 #include <sys/stat.h>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcCoreHost, "orvalo.sip.core")
 
 constexpr QFileDevice::Permissions kOwnerFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 constexpr QFileDevice::Permissions kOwnerDir = kOwnerFile | QFileDevice::ExeOwner;
@@ -44,6 +48,22 @@ private:
     mode_t m_previous;
 };
 
+// Databases an earlier version let the library keep. Nothing reads them any
+// more; they are set aside once, under a name the library never opens, so that
+// the user can still look at them.
+void SetAsideUnusedDatabases(const QString& dataDir)
+{
+    const QDir dir(dataDir);
+    for (const QString& name : {QStringLiteral("linphone.db"), QStringLiteral("linphone.db-journal")}) {
+        if (!dir.exists(name))
+            continue;
+        const QString aside = name + QStringLiteral(".set-aside-") +
+                              QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddTHHmmss"));
+        if (!QFile::rename(dir.filePath(name), dir.filePath(aside)) && !QFile::remove(dir.filePath(name)))
+            qCWarning(lcCoreHost) << "cannot set aside the library file" << dir.filePath(name);
+    }
+}
+
 } // namespace
 
 CCoreHost::CCoreHost(const LinphoneClientOptions& options)
@@ -69,6 +89,7 @@ HRESULT CCoreHost::Start(const std::shared_ptr<linphone::CoreListener>& listener
     m_dataDir = QDir(m_dataDir).absolutePath();
     CPrivateFiles privateFiles;
     RestrictPermissions();
+    SetAsideUnusedDatabases(m_dataDir);
 
     // The console stays quiet: the library logs warnings into the data folder only.
     linphone::Core::setLogCollectionPath(Std(m_dataDir));
@@ -111,7 +132,12 @@ std::shared_ptr<linphone::Config> CCoreHost::CreateConfig() const
         if (section.rfind("proxy_", 0) == 0 || section.rfind("auth_info_", 0) == 0 || section.rfind("friend", 0) == 0)
             config->cleanSection(section);
     }
-    config->setString("storage", "uri", Std(m_dataDir + QStringLiteral("/linphone.db")));
+    // The program keeps its own transcripts and call log. The library's chat and
+    // call-history database lives in memory: on disk it kept what hostile senders
+    // made up, and a record it could not load again stopped every later start.
+    // (Without any database the library crashes when it sends a message.)
+    config->setString("storage", "backend", "sqlite3");
+    config->setString("storage", "uri", ":memory:");
     config->setString("misc", "zrtp_secrets_file", Std(m_dataDir + QStringLiteral("/zrtp-secrets")));
     config->setInt("misc", "store_friends", 0);
     config->setInt("sip", "store_auth_info", 0);
