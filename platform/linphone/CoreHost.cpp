@@ -71,7 +71,7 @@ CCoreHost::CCoreHost(const LinphoneClientOptions& options)
           if (m_core)
               m_core->iterate();
       }),
-      m_bindAddress(options.bindAddress)
+      m_guard(options.sipFromServiceOnly), m_bindAddress(options.bindAddress)
 {
 }
 
@@ -236,6 +236,7 @@ void CCoreHost::SyncSipPorts()
             ports.insert(port);
     }
     m_pump.SetSipPorts(ports);
+    m_guard.Watch(ports);
 }
 
 void CCoreHost::StopAsync()
@@ -244,6 +245,7 @@ void CCoreHost::StopAsync()
         return;
     // The stopping core closes its sockets while it is still iterated.
     m_pump.SetSipPorts({});
+    m_guard.Watch({});
     m_core->stopAsync();
 }
 
@@ -252,6 +254,7 @@ void CCoreHost::Release()
     if (!m_core)
         return;
     m_pump.Stop();
+    m_guard.Watch({});
     if (m_core->getGlobalState() != linphone::GlobalState::Off)
         m_core->stop();
     m_core.reset();
