@@ -1,6 +1,9 @@
 // Orvalo Phone: reads the command line, points the phone at its service and
 // opens the main window over the production RTC client.
+#include "StallReporter.h"
+
 #include "engine/ServiceConfig.h"
+#include "engine/SettingsStore.h"
 #include "platform/linphone/LinphoneClientFactory.h"
 #include "resources/ResourceIds.h"
 #include "shell/OrvaloPhoneApp.h"
@@ -18,7 +21,21 @@ constexpr int kCannotStart = 1;
 struct SCommandLine {
     ServiceConfig service;
     LinphoneClientOptions client;
+    int stallThresholdMs = 0; // 0: no report
 };
+
+// A whole number within the bounds, or nothing (after a message).
+std::optional<int> Number(const QCommandLineParser& parser, const QCommandLineOption& option, int lowest, int highest)
+{
+    bool ok = false;
+    const int value = parser.value(option).toInt(&ok);
+    if (!ok || value < lowest || value > highest) {
+        std::fprintf(stderr, "orvalo-phone: --%s needs a number from %d to %d.\n",
+                     qPrintable(option.names().constFirst()), lowest, highest);
+        return std::nullopt;
+    }
+    return value;
+}
 
 // A value that may not be blank; nothing (after a message) when it is.
 std::optional<QString> NonBlank(const QCommandLineParser& parser, const QCommandLineOption& option)
@@ -59,7 +76,17 @@ std::optional<SCommandLine> ParseCommandLine(const QApplication& app)
     const QCommandLineOption sipPort(QStringLiteral("sip-port"),
                                      QStringLiteral("Fixed local SIP port (1 to 65535); a free one by default."),
                                      QStringLiteral("N"));
-    parser.addOptions({sipServer, sipDomain, webPortal, dataDir, playFile, recordFile, sipTrace, sipPort});
+    const QCommandLineOption directSip(
+        QStringLiteral("direct-sip"),
+        QStringLiteral("Accept SIP requests from anywhere, not only from the SIP server (direct peer-to-peer use; "
+                       "also the setting \"%1\" = 1).")
+            .arg(QLatin1String(kSettingDirectSip)));
+    const QCommandLineOption reportStalls(
+        QStringLiteral("report-stalls"),
+        QStringLiteral("Diagnostics: tell on standard error when the event loop stalls longer than MS."),
+        QStringLiteral("MS"));
+    parser.addOptions(
+        {sipServer, sipDomain, webPortal, dataDir, playFile, recordFile, sipTrace, sipPort, directSip, reportStalls});
     parser.process(app);
 
     SCommandLine line{ServiceConfig::current(), LinphoneClientOptions{}};
@@ -78,14 +105,19 @@ std::optional<SCommandLine> ParseCommandLine(const QApplication& app)
         *target = *value;
     }
     if (parser.isSet(sipPort)) {
-        bool ok = false;
-        const int port = parser.value(sipPort).toInt(&ok);
-        if (!ok || port < 1 || port > 65535) {
-            std::fprintf(stderr, "orvalo-phone: --sip-port needs a port number from 1 to 65535.\n");
+        const std::optional<int> port = Number(parser, sipPort, 1, 65535);
+        if (!port)
             return std::nullopt;
-        }
-        line.client.sipPort = port;
+        line.client.sipPort = *port;
     }
+    if (parser.isSet(reportStalls)) {
+        const std::optional<int> threshold = Number(parser, reportStalls, 1, 60000);
+        if (!threshold)
+            return std::nullopt;
+        line.stallThresholdMs = *threshold;
+    }
+    line.client.sipFromServiceOnly =
+        !parser.isSet(directSip) && !CSettingsStore::IsFlagSet(QLatin1String(kSettingDirectSip));
     return line;
 }
 } // namespace
@@ -104,6 +136,9 @@ int main(int argc, char* argv[])
     if (!line)
         return kBadCommandLine;
     ServiceConfig::setCurrent(line->service);
+    std::optional<CStallReporter> stalls;
+    if (line->stallThresholdMs > 0)
+        stalls.emplace(line->stallThresholdMs);
 
     const LinphoneClientOptions options = line->client;
     COrvaloPhoneApp phone([options](RtcClientPtr& client) { return CreateLinphoneRtcClient(options, client); });
