@@ -4,17 +4,23 @@
 // library's own poll, is the read itself. This program therefore provides its
 // own recvfrom(): for a socket a guard watches, every datagram is checked (its
 // sender, when SIP may only come from the service, and ScreenSipMessage) and a
-// rejected one is dropped and counted; every other socket reads as usual.
+// rejected one is dropped and counted; every other socket reads as usual. On a
+// connection to the SIP port (TCP) recv() is guarded too: the library gets a
+// message only once it is whole and has passed, and a connection that carries
+// one that does not pass is ended.
 #pragma once
 
 #include <QHostAddress>
 
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include <sys/types.h>
 
 struct sockaddr;
 
@@ -36,13 +42,24 @@ public:
 
     // Whether the library may see this datagram; counts and logs what it may not.
     bool Admits(const sockaddr* sender, std::string_view datagram);
+    // A read of the library on a connection to the SIP port: hands over whole
+    // messages that pass, and ends the connection at one that does not.
+    ssize_t ReadStream(int fd, void* buffer, size_t length, int flags);
 
 private:
-    bool FromServer(const sockaddr* sender) const;
+    struct StreamState {
+        ino_t inode = 0;
+        size_t passing = 0; // bytes of a message that passed, not read by the library yet
+    };
+
+    bool FromServer(const sockaddr* sender, bool anyPort) const;
     void NoteDropped(const sockaddr* sender, const char* reason);
 
     const bool m_serviceOnly;
     mutable std::mutex m_mutex;
     std::vector<std::pair<QHostAddress, int>> m_servers;
     std::atomic<quint64> m_dropped{0};
+    std::mutex m_streamMutex;
+    std::map<int, StreamState> m_streams;
+    std::vector<char> m_peek;
 };

@@ -157,6 +157,16 @@ const Header* Find(const std::vector<Header>& headers, std::string_view name, st
     return it == headers.end() ? nullptr : &*it;
 }
 
+std::optional<std::size_t> ContentLength(const Header& header)
+{
+    const std::string_view digits = Trim(header.value);
+    std::size_t length = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), length);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size())
+        return std::nullopt;
+    return length;
+}
+
 SipVerdict CheckHeaders(const std::vector<Header>& headers)
 {
     if (headers.size() > kMaxHeaderLines)
@@ -186,10 +196,8 @@ SipVerdict CheckHeaders(const std::vector<Header>& headers)
 SipVerdict CheckBody(const std::vector<Header>& headers, std::string_view body)
 {
     if (const Header* length = Find(headers, "Content-Length", "l")) {
-        const std::string_view digits = Trim(length->value);
-        std::size_t declared = 0;
-        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), declared);
-        if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() || declared > body.size())
+        const std::optional<std::size_t> declared = ContentLength(*length);
+        if (!declared || *declared > body.size())
             return SipVerdict::Malformed;
     }
     // SDP goes through a parser of the same kind as the headers.
@@ -236,6 +244,30 @@ SipVerdict ScreenSipMessage(std::string_view message)
     if (const SipVerdict verdict = CheckHeaders(*headers); verdict != SipVerdict::Accepted)
         return verdict;
     return CheckBody(*headers, message.substr(end + 4));
+}
+
+std::optional<std::size_t> SipFramedLength(std::string_view bytes)
+{
+    const std::size_t lineEnds = std::min(bytes.find_first_not_of("\r\n"), bytes.size());
+    if (lineEnds > 0)
+        return lineEnds;
+    const std::size_t end = bytes.find("\r\n\r\n");
+    if (end == std::string_view::npos)
+        return bytes.size() > kMaxHeaderSection ? std::nullopt : std::optional<std::size_t>(0);
+    const std::size_t headers = end + 4;
+    if (headers > kMaxHeaderSection)
+        return std::nullopt;
+    const std::size_t startEnd = bytes.find("\r\n");
+    const std::optional<std::vector<Header>> split =
+        SplitHeaders(startEnd < end ? bytes.substr(startEnd + 2, end - startEnd - 2) : std::string_view());
+    if (!split)
+        return std::nullopt;
+    // A stream cannot do without the length: it is what separates the messages.
+    const Header* length = Find(*split, "Content-Length", "l");
+    const std::optional<std::size_t> body = length ? ContentLength(*length) : std::nullopt;
+    if (!body || *body > kMaxMessage - headers)
+        return std::nullopt;
+    return headers + *body;
 }
 
 const char* Describe(SipVerdict verdict)

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 namespace SipLimits {
@@ -37,6 +38,12 @@ enum class SipVerdict {
 
 // Checks one complete SIP message (a datagram).
 SipVerdict ScreenSipMessage(std::string_view message);
+
+// On a stream (TCP): how many bytes at the start of `bytes` make the first
+// message (its headers and the body its Content-Length announces, or the line
+// ends of a keep-alive); 0 while its headers are still incomplete; nothing when
+// no message within the bounds can start there.
+std::optional<std::size_t> SipFramedLength(std::string_view bytes);
 
 // A short English text for the trace.
 const char* Describe(SipVerdict verdict);

@@ -115,6 +115,34 @@ private slots:
         QFETCH(SipVerdict, verdict);
         QCOMPARE(ScreenSipMessage(std::string_view(message.constData(), message.size())), verdict);
     }
+
+    // On a stream the guard cuts messages apart before it checks them; -1: no message can start there.
+    void framedLengths_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("length");
+        const std::string whole = Message(Request(), "Content-Type: text/plain\r\n", "hello");
+        const std::string noLength = Request() + "\r\nVia: SIP/2.0/TCP h\r\n\r\n";
+        auto row = [](const char* name, const std::string& bytes, int length) {
+            QTest::newRow(name) << QByteArray::fromStdString(bytes) << length;
+        };
+        row("whole message", whole, int(whole.size()));
+        row("message and the start of the next", whole + "MESSAGE sip:", int(whole.size()));
+        row("headers not complete yet", whole.substr(0, 60), 0);
+        row("body not complete yet", whole.substr(0, whole.size() - 2), int(whole.size()));
+        row("keep-alive", "\r\n\r\nMESSAGE", 4);
+        row("no content length", noLength, -1);
+        row("headers over the bound", Request() + "\r\nX: " + std::string(kMaxHeaderSection, 'x'), -1);
+        row("body over the bound", Request() + "\r\nContent-Length: " + std::to_string(kMaxMessage) + "\r\n\r\n", -1);
+    }
+
+    void framedLengths()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, length);
+        const std::optional<std::size_t> framed = SipFramedLength(std::string_view(bytes.constData(), bytes.size()));
+        QCOMPARE(framed ? int(*framed) : -1, length);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSipScreen)
