@@ -1,5 +1,7 @@
 #include "SipScreen.h"
 
+#include <QXmlStreamReader>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -73,6 +75,14 @@ constexpr std::array<std::string_view, 19> kAddressHeaders = {"From",
                                                               "Remote-Party-ID",
                                                               "Path",
                                                               "Service-Route"};
+
+// Bodies the phone takes besides text, SDP and typing notices. Anything else
+// (delivery notices, resource lists, conference documents, multipart) it has no
+// use for, and the library parses some of those with a validating parser whose
+// errors end the program.
+constexpr std::array<std::string_view, 6> kPlainBodyTypes = {"application/pidf+xml",   "application/watcherinfo+xml",
+                                                             "application/xpidf+xml",  "message/sipfrag",
+                                                             "application/dtmf-relay", "application/dtmf"};
 
 bool StartLineIsWellFormed(std::string_view line)
 {
@@ -193,17 +203,9 @@ SipVerdict CheckHeaders(const std::vector<Header>& headers)
     return SipVerdict::Accepted;
 }
 
-SipVerdict CheckBody(const std::vector<Header>& headers, std::string_view body)
+// SDP goes through a parser of the same kind as the headers.
+SipVerdict CheckSdp(std::string_view body)
 {
-    if (const Header* length = Find(headers, "Content-Length", "l")) {
-        const std::optional<std::size_t> declared = ContentLength(*length);
-        if (!declared || *declared > body.size())
-            return SipVerdict::Malformed;
-    }
-    // SDP goes through a parser of the same kind as the headers.
-    const Header* type = Find(headers, "Content-Type", "c");
-    if (!type || Trim(type->value).substr(0, 15) != "application/sdp")
-        return SipVerdict::Accepted;
     std::size_t position = 0;
     while (position < body.size()) {
         std::size_t end = body.find('\n', position);
@@ -214,6 +216,62 @@ SipVerdict CheckBody(const std::vector<Header>& headers, std::string_view body)
         position = end + 1;
     }
     return SipVerdict::Accepted;
+}
+
+// The library reads typing notices with a validating XML parser whose errors
+// end the program. Only the plain form passes: <isComposing> holding <state>,
+// then optionally <contenttype> and <refresh>, in the order of RFC 3994.
+bool IsComposingIsPlain(std::string_view body)
+{
+    static constexpr std::string_view kNamespace = "urn:ietf:params:xml:ns:im-iscomposing";
+    QXmlStreamReader xml(QByteArray(body.data(), static_cast<qsizetype>(body.size())));
+    if (!xml.readNextStartElement() || xml.name() != u"isComposing" ||
+        xml.namespaceUri() != QLatin1String(kNamespace.data(), static_cast<qsizetype>(kNamespace.size())) ||
+        !xml.attributes().isEmpty())
+        return false;
+    static constexpr std::array<std::u16string_view, 3> kChildren = {u"state", u"contenttype", u"refresh"};
+    std::size_t next = 0;
+    while (xml.readNextStartElement()) {
+        const auto* child = std::find(kChildren.begin() + next, kChildren.end(), xml.name());
+        if (child == kChildren.end() || !xml.attributes().isEmpty())
+            return false;
+        next = static_cast<std::size_t>(child - kChildren.begin()) + 1;
+        const QString text = xml.readElementText();
+        if (xml.hasError())
+            return false;
+        if (*child == u"state" && text != u"active" && text != u"idle")
+            return false;
+        if (*child == u"refresh" && (text.isEmpty() || text.size() > 9 || text.startsWith(u'0') ||
+                                     !std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); })))
+            return false;
+        if (next == 1 && *child != u"state")
+            return false;
+    }
+    if (next == 0 || xml.hasError())
+        return false;
+    while (!xml.atEnd())
+        xml.readNext();
+    return !xml.hasError();
+}
+
+SipVerdict CheckBody(const std::vector<Header>& headers, std::string_view body)
+{
+    if (const Header* length = Find(headers, "Content-Length", "l")) {
+        const std::optional<std::size_t> declared = ContentLength(*length);
+        if (!declared || *declared > body.size())
+            return SipVerdict::Malformed;
+    }
+    const Header* type = Find(headers, "Content-Type", "c");
+    if (!type || body.empty())
+        return SipVerdict::Accepted;
+    const std::string_view mediaType = Trim(Trim(type->value).substr(0, Trim(type->value).find(';')));
+    if (EqualsNoCase(mediaType, "application/sdp"))
+        return CheckSdp(body);
+    if (EqualsNoCase(mediaType, "application/im-iscomposing+xml"))
+        return IsComposingIsPlain(body) ? SipVerdict::Accepted : SipVerdict::BodyRefused;
+    const bool known =
+        (mediaType.size() > 5 && EqualsNoCase(mediaType.substr(0, 5), "text/")) || IsOneOf(mediaType, kPlainBodyTypes);
+    return known ? SipVerdict::Accepted : SipVerdict::BodyRefused;
 }
 
 } // namespace
@@ -280,6 +338,7 @@ const char* Describe(SipVerdict verdict)
     case SipVerdict::LineTooLong: return "line too long";
     case SipVerdict::DisplayNameTooLong: return "display name too long";
     case SipVerdict::Malformed: return "not well formed";
+    case SipVerdict::BodyRefused: return "body not taken";
     }
     return "unknown";
 }

@@ -34,6 +34,7 @@ enum class SipVerdict {
     LineTooLong,
     DisplayNameTooLong,
     Malformed,
+    BodyRefused,
 };
 
 // Checks one complete SIP message (a datagram).

@@ -92,6 +92,28 @@ private slots:
         row("message over the bound", Message(Request(), "Content-Type: text/plain\r\n", std::string(kMaxMessage, 'b')),
             SipVerdict::TooLarge);
 
+        const std::string composing = "<?xml version=\"1.0\"?><isComposing "
+                                      "xmlns=\"urn:ietf:params:xml:ns:im-iscomposing\"><state>active</state>";
+        const std::string typing = "Content-Type: application/im-iscomposing+xml\r\n";
+        row("typing notice", Message(Request(), typing, composing + "<refresh>60</refresh></isComposing>"),
+            SipVerdict::Accepted);
+        row("typing notice out of order",
+            Message(Request(), typing,
+                    composing.substr(0, composing.size() - 21) +
+                        "<refresh>60</refresh><state>active</state></isComposing>"),
+            SipVerdict::BodyRefused);
+        row("typing notice with a stray element", Message(Request(), typing, composing + "<x/></isComposing>"),
+            SipVerdict::BodyRefused);
+        row("typing notice in another state",
+            Message(Request(), typing,
+                    composing.substr(0, composing.size() - 21) + "<state>busy</state></isComposing>"),
+            SipVerdict::BodyRefused);
+        row("typing notice cut short", Message(Request(), typing, composing), SipVerdict::BodyRefused);
+        row("html message", Message(Request(), "Content-Type: text/html; charset=utf-8\r\n", "<b>hi</b>"),
+            SipVerdict::Accepted);
+        row("delivery notice", Message(Request(), "Content-Type: message/imdn+xml\r\n", "<imdn/>"),
+            SipVerdict::BodyRefused);
+
         row("unknown protocol", Message("MESSAGE sip:x@h SIP/3.0"), SipVerdict::Malformed);
         row("method not a token", Message("MES(SAGE sip:x@h SIP/2.0"), SipVerdict::Malformed);
         row("address without scheme", Message("MESSAGE x SIP/2.0"), SipVerdict::Malformed);
