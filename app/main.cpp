@@ -1,5 +1,6 @@
 // Orvalo Phone: reads the command line, points the phone at its service and
 // opens the main window over the production RTC client.
+#include "DialOnLogon.h"
 #include "StallReporter.h"
 
 #include "engine/ServiceConfig.h"
@@ -22,6 +23,7 @@ struct SCommandLine {
     ServiceConfig service;
     LinphoneClientOptions client;
     int stallThresholdMs = 0; // 0: no report
+    QString dialNumber;       // empty: none
 };
 
 // A whole number within the bounds, or nothing (after a message).
@@ -85,16 +87,19 @@ std::optional<SCommandLine> ParseCommandLine(const QApplication& app)
         QStringLiteral("report-stalls"),
         QStringLiteral("Diagnostics: tell on standard error when the event loop stalls longer than MS."),
         QStringLiteral("MS"));
-    parser.addOptions(
-        {sipServer, sipDomain, webPortal, dataDir, playFile, recordFile, sipTrace, sipPort, directSip, reportStalls});
+    const QCommandLineOption dial(QStringLiteral("dial"),
+                                  QStringLiteral("Diagnostics: once logged on, dial NUMBER from the dial pad."),
+                                  QStringLiteral("NUMBER"));
+    parser.addOptions({sipServer, sipDomain, webPortal, dataDir, playFile, recordFile, sipTrace, sipPort, directSip,
+                       reportStalls, dial});
     parser.process(app);
 
-    SCommandLine line{ServiceConfig::current(), LinphoneClientOptions{}};
+    SCommandLine line{ServiceConfig::current(), LinphoneClientOptions{}, 0, QString()};
     const std::pair<const QCommandLineOption*, QString*> texts[] = {
         {&sipServer, &line.service.sipServer},  {&sipDomain, &line.service.sipDomain},
         {&webPortal, &line.service.webPortal},  {&dataDir, &line.client.dataDir},
         {&playFile, &line.client.playFile},     {&recordFile, &line.client.recordFile},
-        {&sipTrace, &line.client.sipTraceFile},
+        {&sipTrace, &line.client.sipTraceFile}, {&dial, &line.dialNumber},
     };
     for (const auto& [option, target] : texts) {
         if (!parser.isSet(*option))
@@ -143,6 +148,9 @@ int main(int argc, char* argv[])
     const LinphoneClientOptions options = line->client;
     COrvaloPhoneApp phone([options](RtcClientPtr& client) { return CreateLinphoneRtcClient(options, client); });
     // The engine has told the user why it cannot start.
+    std::optional<CDialOnLogon> dialer;
+    if (!line->dialNumber.isEmpty())
+        dialer.emplace(phone, line->dialNumber);
     if (!phone.InitInstance())
         return kCannotStart;
     return app.exec();
