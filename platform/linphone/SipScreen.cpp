@@ -190,6 +190,14 @@ SipVerdict CheckHeaders(const std::vector<Header>& headers)
                 return quotes;
         }
     }
+    // Which of two lengths or types the library would believe is not worth guessing.
+    for (const auto& [name, compact] :
+         {std::pair<std::string_view, std::string_view>{"Content-Length", "l"}, {"Content-Type", "c"}}) {
+        if (std::count_if(headers.begin(), headers.end(), [&, name = name, compact = compact](const Header& header) {
+                return EqualsNoCase(header.name, name) || EqualsNoCase(header.name, compact);
+            }) > 1)
+            return SipVerdict::Malformed;
+    }
     // The library answers a request that lacks one of these itself, but only
     // after parsing it; nothing legitimate ever leaves them out.
     for (const auto& [name, compact] : {std::pair<std::string_view, std::string_view>{"Via", "v"},
@@ -256,10 +264,12 @@ bool IsComposingIsPlain(std::string_view body)
 
 SipVerdict CheckBody(const std::vector<Header>& headers, std::string_view body)
 {
+    // The library reads as much body as the length says, and the rest not at all.
     if (const Header* length = Find(headers, "Content-Length", "l")) {
         const std::optional<std::size_t> declared = ContentLength(*length);
         if (!declared || *declared > body.size())
             return SipVerdict::Malformed;
+        body = body.substr(0, *declared);
     }
     const Header* type = Find(headers, "Content-Type", "c");
     if (!type || body.empty())

@@ -109,6 +109,12 @@ private slots:
                     composing.substr(0, composing.size() - 21) + "<state>busy</state></isComposing>"),
             SipVerdict::BodyRefused);
         row("typing notice cut short", Message(Request(), typing, composing), SipVerdict::BodyRefused);
+        row("typing notice cut short by its length",
+            Message(Request(), typing, composing + "</isComposing>")
+                .replace(Message(Request(), typing, composing + "</isComposing>").find("Content-Length: "), 19,
+                         "Content-Length: 80"),
+            SipVerdict::BodyRefused);
+        row("two lengths", Message(Request(), "Content-Length: 0\r\n"), SipVerdict::Malformed);
         row("html message", Message(Request(), "Content-Type: text/html; charset=utf-8\r\n", "<b>hi</b>"),
             SipVerdict::Accepted);
         row("delivery notice", Message(Request(), "Content-Type: message/imdn+xml\r\n", "<imdn/>"),
