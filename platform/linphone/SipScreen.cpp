@@ -228,38 +228,55 @@ SipVerdict CheckSdp(std::string_view body)
 
 // The library reads typing notices with a validating XML parser whose errors
 // end the program. Only the plain form passes: <isComposing> holding <state>,
-// then optionally <contenttype> and <refresh>, in the order of RFC 3994.
+// then optionally <contenttype> and <refresh>, in the order of RFC 3994, with
+// nothing else in it (no text, comments, declarations or other elements).
 bool IsComposingIsPlain(std::string_view body)
 {
     static constexpr std::string_view kNamespace = "urn:ietf:params:xml:ns:im-iscomposing";
-    QXmlStreamReader xml(QByteArray(body.data(), static_cast<qsizetype>(body.size())));
-    if (!xml.readNextStartElement() || xml.name() != u"isComposing" ||
-        xml.namespaceUri() != QLatin1String(kNamespace.data(), static_cast<qsizetype>(kNamespace.size())) ||
-        !xml.attributes().isEmpty())
-        return false;
     static constexpr std::array<std::u16string_view, 3> kChildren = {u"state", u"contenttype", u"refresh"};
-    std::size_t next = 0;
-    while (xml.readNextStartElement()) {
-        const auto* child = std::find(kChildren.begin() + next, kChildren.end(), xml.name());
-        if (child == kChildren.end() || !xml.attributes().isEmpty())
-            return false;
-        next = static_cast<std::size_t>(child - kChildren.begin()) + 1;
-        const QString text = xml.readElementText();
-        if (xml.hasError())
-            return false;
-        if (*child == u"state" && text != u"active" && text != u"idle")
-            return false;
-        if (*child == u"refresh" && (text.isEmpty() || text.size() > 9 || text.startsWith(u'0') ||
-                                     !std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); })))
-            return false;
-        if (next == 1 && *child != u"state")
-            return false;
+    QXmlStreamReader xml(QByteArray(body.data(), static_cast<qsizetype>(body.size())));
+    int depth = 0;
+    bool rootSeen = false;
+    std::size_t next = 0; // the first child still allowed
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartDocument:
+        case QXmlStreamReader::EndDocument: break;
+        case QXmlStreamReader::Characters:
+            if (!xml.isWhitespace())
+                return false;
+            break;
+        case QXmlStreamReader::StartElement: {
+            if (!xml.attributes().isEmpty())
+                return false;
+            if (depth++ == 0) {
+                if (rootSeen || xml.name() != u"isComposing" ||
+                    xml.namespaceUri() != QLatin1String(kNamespace.data(), static_cast<qsizetype>(kNamespace.size())))
+                    return false;
+                rootSeen = true;
+                break;
+            }
+            const auto* child = std::find(kChildren.begin() + next, kChildren.end(), xml.name());
+            if (child == kChildren.end() || (next == 0 && child != kChildren.begin()))
+                return false;
+            next = static_cast<std::size_t>(child - kChildren.begin()) + 1;
+            const QString text = xml.readElementText();
+            --depth;
+            if (xml.hasError())
+                return false;
+            if (*child == u"state" && text != u"active" && text != u"idle")
+                return false;
+            if (*child == u"refresh" &&
+                (text.isEmpty() || text.size() > 9 || text.startsWith(u'0') ||
+                 !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; })))
+                return false;
+            break;
+        }
+        case QXmlStreamReader::EndElement: --depth; break;
+        default: return false;
+        }
     }
-    if (next == 0 || xml.hasError())
-        return false;
-    while (!xml.atEnd())
-        xml.readNext();
-    return !xml.hasError();
+    return !xml.hasError() && rootSeen && next > 0;
 }
 
 SipVerdict CheckBody(const std::vector<Header>& headers, std::string_view body)

@@ -43,7 +43,7 @@ QString CPhoneProcess::trace() const
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-bool CPhoneProcess::Start(bool directSip)
+bool CPhoneProcess::Start(bool directSip, bool trace, const QStringList& more)
 {
     // The settings of a user who logs on automatically (the program reads them from XDG_CONFIG_HOME).
     QSettings settings(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Quenlark/OrvaloPhone.conf"),
@@ -63,10 +63,12 @@ bool CPhoneProcess::Start(bool directSip)
                           QStringLiteral("--sip-domain"),    QString::fromLatin1(CSipService::kDomain),
                           QStringLiteral("--data-dir"),      dataDir(),
                           QStringLiteral("--sip-port"),      QString::number(m_sipPort),
-                          QStringLiteral("--sip-trace"),     m_folder + QStringLiteral("/sip-trace.log"),
                           QStringLiteral("--report-stalls"), QString::number(kStallReportMs)};
     if (directSip)
         arguments << QStringLiteral("--direct-sip");
+    if (trace)
+        arguments << QStringLiteral("--sip-trace") << m_folder + QStringLiteral("/sip-trace.log");
+    arguments << more;
     m_output.clear();
     m_process.start(QStringLiteral(ORVALO_PHONE_PATH), arguments);
     return m_process.waitForStarted(kStartMs);

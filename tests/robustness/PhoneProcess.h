@@ -23,8 +23,9 @@ public:
     CPhoneProcess(const CPhoneProcess&) = delete;
     CPhoneProcess& operator=(const CPhoneProcess&) = delete;
 
-    // Starts the program (direct SIP allowed or not) with auto logon; false if it did not start.
-    bool Start(bool directSip);
+    // Starts the program (direct SIP allowed or not, with its SIP trace or not)
+    // with auto logon; false if it did not start.
+    bool Start(bool directSip, bool trace = true, const QStringList& more = {});
     // SIGTERM, then SIGKILL if it does not end in time.
     void Stop();
     bool running() const { return m_process.state() != QProcess::NotRunning; }

@@ -23,6 +23,7 @@ class CSipTraffic {
 public:
     CSipTraffic();
     quint16 port() const { return m_socket.localPort(); }
+    QUdpSocket& socket() { return m_socket; }
 
     void SendUdp(const QByteArray& message, int port);
     // Connects, writes the bytes and closes; false if the connection was not taken.

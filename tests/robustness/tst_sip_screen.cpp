@@ -109,6 +109,8 @@ private slots:
                     composing.substr(0, composing.size() - 21) + "<state>busy</state></isComposing>"),
             SipVerdict::BodyRefused);
         row("typing notice cut short", Message(Request(), typing, composing), SipVerdict::BodyRefused);
+        row("typing notice with text between its elements",
+            Message(Request(), typing, composing + "x<refresh>60</refresh></isComposing>"), SipVerdict::BodyRefused);
         row("typing notice cut short by its length",
             Message(Request(), typing, composing + "</isComposing>")
                 .replace(Message(Request(), typing, composing + "</isComposing>").find("Content-Length: "), 19,
