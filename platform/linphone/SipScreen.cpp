@@ -281,13 +281,15 @@ bool IsComposingIsPlain(std::string_view body)
 
 SipVerdict CheckBody(const std::vector<Header>& headers, std::string_view body)
 {
-    // The library reads as much body as the length says, and the rest not at all.
-    if (const Header* length = Find(headers, "Content-Length", "l")) {
-        const std::optional<std::size_t> declared = ContentLength(*length);
-        if (!declared || *declared > body.size())
-            return SipVerdict::Malformed;
-        body = body.substr(0, *declared);
-    }
+    // The library reads as much body as the length says, and the rest not at
+    // all; without a length it handed a body over empty to a parser that threw.
+    const Header* length = Find(headers, "Content-Length", "l");
+    if (!length)
+        return body.empty() ? SipVerdict::Accepted : SipVerdict::Malformed;
+    const std::optional<std::size_t> declared = ContentLength(*length);
+    if (!declared || *declared > body.size())
+        return SipVerdict::Malformed;
+    body = body.substr(0, *declared);
     const Header* type = Find(headers, "Content-Type", "c");
     if (!type || body.empty())
         return SipVerdict::Accepted;
