@@ -284,18 +284,21 @@ SipVerdict CheckBody(const std::vector<Header>& headers, std::string_view body)
     // The library reads as much body as the length says, and the rest not at
     // all; without a length it handed a body over empty to a parser that threw.
     const Header* length = Find(headers, "Content-Length", "l");
-    if (!length)
-        return body.empty() ? SipVerdict::Accepted : SipVerdict::Malformed;
-    const std::optional<std::size_t> declared = ContentLength(*length);
-    if (!declared || *declared > body.size())
+    if (length) {
+        const std::optional<std::size_t> declared = ContentLength(*length);
+        if (!declared || *declared > body.size())
+            return SipVerdict::Malformed;
+        body = body.substr(0, *declared);
+    } else if (!body.empty()) {
         return SipVerdict::Malformed;
-    body = body.substr(0, *declared);
+    }
     const Header* type = Find(headers, "Content-Type", "c");
-    if (!type || body.empty())
+    if (!type)
         return SipVerdict::Accepted;
     const std::string_view mediaType = Trim(Trim(type->value).substr(0, Trim(type->value).find(';')));
     if (EqualsNoCase(mediaType, "application/sdp"))
         return CheckSdp(body);
+    // The library reads a typed body even when it is empty.
     if (EqualsNoCase(mediaType, "application/im-iscomposing+xml"))
         return IsComposingIsPlain(body) ? SipVerdict::Accepted : SipVerdict::BodyRefused;
     const bool known =

@@ -120,6 +120,7 @@ private slots:
             Request() + "\r\nVia: SIP/2.0/UDP h;branch=z9hG4bK1\r\n" + kFrom +
                 "To: <sip:y@h>\r\nCall-ID: 1\r\nCSeq: 1 MESSAGE\r\n" + typing + "\r\n" + composing + "</isComposing>",
             SipVerdict::Malformed);
+        row("empty typing notice", Message(Request(), typing), SipVerdict::BodyRefused);
         row("two lengths", Message(Request(), "Content-Length: 0\r\n"), SipVerdict::Malformed);
         row("html message", Message(Request(), "Content-Type: text/html; charset=utf-8\r\n", "<b>hi</b>"),
             SipVerdict::Accepted);
