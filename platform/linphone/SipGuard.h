@@ -1,4 +1,4 @@
-// Stands between a core's UDP SIP sockets and the library's parser. The library
+// Stands between a core's SIP sockets and the library's parser. The library
 // reads its sockets itself, inside iterate(); the only place where a datagram
 // can be looked at before the parser sees it, without a race against the
 // library's own poll, is the read itself. This program therefore provides its
