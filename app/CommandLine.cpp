@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "engine/SettingsStore.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -10,6 +12,7 @@ namespace {
 using EOutcome = SCommandLineResult::EOutcome;
 
 constexpr int kMaxPort = 65535;
+constexpr int kMaxStallThresholdMs = 60000;
 
 SCommandLineResult Refused(const QString& text)
 {
@@ -101,7 +104,17 @@ SCommandLineResult ReadCommandLine(const QStringList& arguments)
     const QCommandLineOption sipPort(QStringLiteral("sip-port"),
                                      QStringLiteral("Fixed local SIP port (1 to 65535); a free one by default."),
                                      QStringLiteral("N"));
-    parser.addOptions({sipServer, sipDomain, webPortal, dataDir, playFile, recordFile, sipTrace, sipPort});
+    const QCommandLineOption directSip(
+        QStringLiteral("direct-sip"),
+        QStringLiteral("Accept SIP requests from anywhere, not only from the SIP server (direct peer-to-peer use; "
+                       "also the setting \"%1\" = 1).")
+            .arg(QLatin1String(kSettingDirectSip)));
+    const QCommandLineOption reportStalls(
+        QStringLiteral("report-stalls"),
+        QStringLiteral("Diagnostics: tell on standard error when the event loop stalls longer than MS (1 to 60000)."),
+        QStringLiteral("MS"));
+    parser.addOptions(
+        {sipServer, sipDomain, webPortal, dataDir, playFile, recordFile, sipTrace, sipPort, directSip, reportStalls});
     parser.addPositionalArgument(QStringLiteral("address"),
                                  QStringLiteral("Dial this once logged on: sip:, sips: or tel: address, or a number."),
                                  QStringLiteral("[address]"));
@@ -143,6 +156,16 @@ SCommandLineResult ReadCommandLine(const QStringList& arguments)
             return Refused(QStringLiteral("--sip-port needs a port number from 1 to 65535."));
         line.client.sipPort = parser.value(sipPort).toInt();
     }
+
+    if (parser.isSet(reportStalls)) {
+        bool ok = false;
+        const int threshold = parser.value(reportStalls).toInt(&ok);
+        if (!ok || threshold < 1 || threshold > kMaxStallThresholdMs)
+            return Refused(QStringLiteral("--report-stalls needs a number of milliseconds from 1 to 60000."));
+        line.stallThresholdMs = threshold;
+    }
+    line.client.sipFromServiceOnly =
+        !parser.isSet(directSip) && !CSettingsStore::IsFlagSet(QLatin1String(kSettingDirectSip));
 
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1)

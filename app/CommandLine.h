@@ -11,7 +11,8 @@
 struct SCommandLine {
     ServiceConfig service;
     LinphoneClientOptions client;
-    QString address; // empty: nothing to dial
+    QString address;          // empty: nothing to dial
+    int stallThresholdMs = 0; // 0: event-loop stalls are not reported
 };
 
 struct SCommandLineResult {

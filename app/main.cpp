@@ -3,6 +3,7 @@
 // production RTC client.
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
+#include "app/StallReporter.h"
 #include "platform/linphone/LinphoneClientFactory.h"
 #include "resources/ResourceIds.h"
 #include "shell/OrvaloPhoneApp.h"
@@ -11,6 +12,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 constexpr int kBadCommandLine = 2;
@@ -48,6 +50,9 @@ int main(int argc, char* argv[])
     }
 
     ServiceConfig::setCurrent(line.service);
+    std::optional<CStallReporter> stalls;
+    if (line.stallThresholdMs > 0)
+        stalls.emplace(line.stallThresholdMs);
     const LinphoneClientOptions options = line.client;
     COrvaloPhoneApp phone([options](RtcClientPtr& client) { return CreateLinphoneRtcClient(options, client); });
     // The engine has told the user why it cannot start.

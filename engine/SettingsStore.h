@@ -15,6 +15,8 @@ inline constexpr char kSettingAutoLogon[] = "AutoLogon";
 inline constexpr char kSettingLogonTransparently[] = "Logon Transparently";
 inline constexpr char kSettingLastCalledUri[] = "LastCalledURI";
 inline constexpr char kSettingSipServerUri[] = "SIP Server URI";
+// "1": SIP requests are accepted from anywhere, not only from the SIP server.
+inline constexpr char kSettingDirectSip[] = "Direct SIP";
 
 // The longest value a reader accepts, in UTF-16 units: a buffer of 256 with its terminator.
 inline constexpr qsizetype kSettingMaxLength = 255;

@@ -3,9 +3,11 @@
 #include "SipTrace.h"
 #include "Tones.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QStandardPaths>
 
 #include <linphone++/linphone.hh>
@@ -13,6 +15,8 @@
 #include <sys/stat.h>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcCoreHost, "orvalo.sip.core")
 
 constexpr QFileDevice::Permissions kOwnerFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 constexpr QFileDevice::Permissions kOwnerDir = kOwnerFile | QFileDevice::ExeOwner;
@@ -45,6 +49,22 @@ private:
     mode_t m_previous;
 };
 
+// Databases an earlier version let the library keep. Nothing reads them any
+// more; they are set aside once, under a name the library never opens, so that
+// the user can still look at them.
+void SetAsideUnusedDatabases(const QString& dataDir)
+{
+    const QDir dir(dataDir);
+    for (const QString& name : {QStringLiteral("linphone.db"), QStringLiteral("linphone.db-journal")}) {
+        if (!dir.exists(name))
+            continue;
+        const QString aside = name + QStringLiteral(".set-aside-") +
+                              QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddTHHmmss"));
+        if (!QFile::rename(dir.filePath(name), dir.filePath(aside)) && !QFile::remove(dir.filePath(name)))
+            qCWarning(lcCoreHost) << "cannot set aside the library file" << dir.filePath(name);
+    }
+}
+
 } // namespace
 
 CCoreHost::CCoreHost(const LinphoneClientOptions& options)
@@ -52,7 +72,7 @@ CCoreHost::CCoreHost(const LinphoneClientOptions& options)
           if (m_core)
               m_core->iterate();
       }),
-      m_bindAddress(options.bindAddress)
+      m_guard(options.sipFromServiceOnly), m_bindAddress(options.bindAddress)
 {
 }
 
@@ -70,6 +90,7 @@ HRESULT CCoreHost::Start(const std::shared_ptr<linphone::CoreListener>& listener
     m_dataDir = QDir(m_dataDir).absolutePath();
     CPrivateFiles privateFiles;
     RestrictPermissions();
+    SetAsideUnusedDatabases(m_dataDir);
 
     // The console stays quiet: the library logs warnings into the data folder only.
     linphone::Core::setLogCollectionPath(Std(m_dataDir));
@@ -112,8 +133,12 @@ std::shared_ptr<linphone::Config> CCoreHost::CreateConfig() const
         if (section.rfind("proxy_", 0) == 0 || section.rfind("auth_info_", 0) == 0 || section.rfind("friend", 0) == 0)
             config->cleanSection(section);
     }
-    // The program never reads the library's history; written to disk, it cost each
-    // message 15-80 ms on the user-interface thread and kept every text on disk.
+    // The program keeps its own transcripts and call log. The library's chat and
+    // call-history database lives in memory: on disk it kept what hostile senders
+    // made up, a record it could not load again stopped every later start, and its
+    // writes cost each message 15-80 ms on the user-interface thread.
+    // (Without any database the library crashes when it sends a message.)
+    config->setString("storage", "backend", "sqlite3");
     config->setString("storage", "uri", ":memory:");
     config->setString("misc", "zrtp_secrets_file", Std(m_dataDir + QStringLiteral("/zrtp-secrets")));
     config->setInt("misc", "store_friends", 0);
@@ -215,6 +240,7 @@ void CCoreHost::SyncSipPorts()
             ports.insert(port);
     }
     m_pump.SetSipPorts(ports);
+    m_guard.Watch(ports);
 }
 
 void CCoreHost::StopAsync()
@@ -223,6 +249,7 @@ void CCoreHost::StopAsync()
         return;
     // The stopping core closes its sockets while it is still iterated.
     m_pump.SetSipPorts({});
+    m_guard.Watch({});
     m_core->stopAsync();
 }
 
@@ -231,6 +258,7 @@ void CCoreHost::Release()
     if (!m_core)
         return;
     m_pump.Stop();
+    m_guard.Watch({});
     if (m_core->getGlobalState() != linphone::GlobalState::Off)
         m_core->stop();
     m_core.reset();

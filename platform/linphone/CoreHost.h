@@ -5,6 +5,7 @@
 
 #include "CorePump.h"
 #include "LinphoneClientFactory.h"
+#include "SipGuard.h"
 
 #include <QString>
 
@@ -32,6 +33,7 @@ public:
 
     const std::shared_ptr<linphone::Core>& core() const { return m_core; }
     CCorePump& pump() { return m_pump; }
+    CSipGuard& guard() { return m_guard; }
     const QString& dataDir() const { return m_dataDir; }
     const LinphoneClientOptions& options() const { return m_options; }
     // Whether calls use the sound files instead of devices (configured, or no device found).
@@ -56,6 +58,7 @@ private:
     std::shared_ptr<linphone::Core> m_core;
     bool m_tracing = false;
     CCorePump m_pump;
+    CSipGuard m_guard;
     bool m_usesFiles = false;
     QString m_bindAddress;
 };

@@ -10,9 +10,14 @@
 
 #include <linphone++/linphone.hh>
 
+#include <QHostInfo>
+#include <QLoggingCategory>
+
 #include <algorithm>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcClient, "orvalo.sip.client")
 
 // How long a request challenged by the server may wait for credentials.
 constexpr int kCredentialWaitMs = 15000;
@@ -182,23 +187,45 @@ void CLinphoneClient::ApplyListening()
     auto port = [this](int transport) {
         const auto it = m_listening.find(transport);
         const RTC_LISTEN_MODE mode = it == m_listening.end() ? RTCLM_NONE : it->second;
+        const bool needed = m_neededTransports & transport;
+        // Talking to the service over UDP, nobody has a reason to connect to the phone over TCP.
+        if (m_options.sipFromServiceOnly && transport != RTCTR_UDP && !needed)
+            return 0;
         switch (mode) {
-        case RTCLM_NONE: return 0;
+        case RTCLM_NONE: return needed ? -1 : 0;
         case RTCLM_DYNAMIC: return -1;
         case RTCLM_BOTH: return m_options.sipPort > 0 ? m_options.sipPort : -1;
         }
         return 0;
     };
-    const int tls = port(RTCTR_TLS);
-    m_host->SetListening(port(RTCTR_UDP), port(RTCTR_TCP), tls == 0 && m_tlsNeeded ? -1 : tls);
+    m_host->SetListening(port(RTCTR_UDP), port(RTCTR_TCP), port(RTCTR_TLS));
 }
 
-void CLinphoneClient::EnsureTlsTransport()
+void CLinphoneClient::EnsureTransport(int transport)
 {
-    if (m_tlsNeeded)
+    if (m_neededTransports & transport)
         return;
-    m_tlsNeeded = true;
+    m_neededTransports |= transport;
     ApplyListening();
+}
+
+void CLinphoneClient::AdmitSipServer(const QString& host, int port)
+{
+    const QHostAddress address(host);
+    if (!address.isNull()) {
+        m_host->guard().AddServer(address, port);
+        return;
+    }
+    std::weak_ptr<CLinphoneClient> weak = weak_from_this();
+    QHostInfo::lookupHost(host, [weak, port](const QHostInfo& info) {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        if (info.error() != QHostInfo::NoError)
+            qCWarning(lcClient) << "cannot resolve the SIP server" << info.hostName() << info.errorString();
+        for (const QHostAddress& resolved : info.addresses())
+            self->m_host->guard().AddServer(resolved, port);
+    });
 }
 
 HRESULT CLinphoneClient::put_AnswerMode(RTC_SESSION_TYPE type, RTC_ANSWER_MODE mode)

@@ -100,8 +100,10 @@ public:
     void PostClientEvent(RTC_CLIENT_EVENT_TYPE type);
     CPresenceService* presenceService() { return m_presence.get(); }
     std::shared_ptr<CLinphoneProfile> OwnProfile(const RtcProfilePtr& profile) const { return FindProfile(profile); }
-    // TLS connections need the TLS transport, even when nothing listens on it.
-    void EnsureTlsTransport();
+    // A profile talks to its server over this transport: the core must offer it.
+    void EnsureTransport(int transport);
+    // SIP may come from this server (host name or address).
+    void AdmitSipServer(const QString& host, int port);
 
 private:
     class CListener;
@@ -141,7 +143,7 @@ private:
     std::vector<std::shared_ptr<CCallSession>> m_calls;
     std::vector<std::shared_ptr<CMessageSession>> m_chats;
     CCallSession* m_placing = nullptr;
-    bool m_tlsNeeded = false;
+    int m_neededTransports = 0; // transport bits
     bool m_detached = false;
     QTimer m_shutdownGuard;
 };

@@ -25,6 +25,10 @@ struct LinphoneClientOptions {
     QString bindAddress;
     // Lifetime asked for each registration, in seconds; it is refreshed before it ends.
     int registrationExpires = 600;
+    // SIP requests reach the library only from the server of a profile, and the
+    // phone listens on TCP only for a profile that uses it; off for direct
+    // peer-to-peer use. Every message is screened either way (CSipGuard).
+    bool sipFromServiceOnly = true;
     // Root of the service's XCAP server for presence rules; empty: http://<server>/xcap-root.
     QString xcapRoot;
 };

@@ -160,13 +160,13 @@ HRESULT CLinphoneProfile::Enable(int registerFlags)
     if (client->options().bindAddress.isEmpty() &&
         QHostAddress(QString::fromStdString(server->getDomain())).isLoopback())
         client->host().SetBindAddress(QStringLiteral("127.0.0.1"));
-    if (m_transport == RTCTR_TLS)
-        client->EnsureTlsTransport();
+    client->EnsureTransport(m_transport);
+    const int serverPort = server->getPort() > 0 ? server->getPort() : (m_transport == RTCTR_TLS ? 5061 : 5060);
+    client->AdmitSipServer(QString::fromStdString(server->getDomain()), serverPort);
     // Requests from the server may come back over the connection to it: it is watched as well.
     const QHostAddress proxy(QString::fromStdString(server->getDomain()));
     if (m_transport != RTCTR_UDP && !proxy.isNull())
-        client->host().pump().AddSipPeer(proxy, server->getPort() > 0 ? server->getPort()
-                                                                      : (m_transport == RTCTR_TLS ? 5061 : 5060));
+        client->host().pump().AddSipPeer(proxy, serverPort);
 
     ApplyCredentials();
     if (m_linphoneAccount) {

@@ -62,6 +62,11 @@ bool CSipTrace::Active()
     return trace.m_file != nullptr;
 }
 
+void CSipTrace::Note(const std::string& text)
+{
+    Instance().onLogMessageWritten(nullptr, "orvalo", linphone::LogLevel::Message, text);
+}
+
 CSipTrace::~CSipTrace()
 {
     Close();

@@ -18,6 +18,8 @@ public:
     static void Stop(const std::string& path);
     // Whether a trace file is being written.
     static bool Active();
+    // Adds a line of the program's own to the trace, if one is written.
+    static void Note(const std::string& text);
 
     ~CSipTrace() override;
     void onLogMessageWritten(const std::shared_ptr<linphone::LoggingService>& logService, const std::string& domain,

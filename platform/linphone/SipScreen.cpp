@@ -1,0 +1,376 @@
+#include "SipScreen.h"
+
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <optional>
+#include <vector>
+
+namespace {
+
+using namespace SipLimits;
+
+bool IsTokenChar(char c)
+{
+    static constexpr std::string_view kMarks = "-.!%*_+`'~";
+    return std::isalnum(static_cast<unsigned char>(c)) || kMarks.find(c) != std::string_view::npos;
+}
+
+bool IsToken(std::string_view text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), IsTokenChar);
+}
+
+// Control characters other than tab have no place in a start line or a header.
+bool HasControl(std::string_view text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && c != '\t') || byte == 0x7F;
+    });
+}
+
+std::string_view Trim(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+template <std::size_t N> bool IsOneOf(std::string_view name, const std::array<std::string_view, N>& names)
+{
+    return std::any_of(names.begin(), names.end(),
+                       [name](std::string_view known) { return EqualsNoCase(name, known); });
+}
+
+// Headers whose values the library parses as addresses, compact forms included.
+constexpr std::array<std::string_view, 19> kAddressHeaders = {"From",
+                                                              "f",
+                                                              "To",
+                                                              "t",
+                                                              "Contact",
+                                                              "m",
+                                                              "Route",
+                                                              "Record-Route",
+                                                              "Refer-To",
+                                                              "r",
+                                                              "Referred-By",
+                                                              "b",
+                                                              "Reply-To",
+                                                              "P-Asserted-Identity",
+                                                              "P-Preferred-Identity",
+                                                              "Diversion",
+                                                              "Remote-Party-ID",
+                                                              "Path",
+                                                              "Service-Route"};
+
+// Bodies the phone takes besides text, SDP and typing notices. Anything else
+// (delivery notices, resource lists, conference documents, multipart) it has no
+// use for, and the library parses some of those with a validating parser whose
+// errors end the program.
+constexpr std::array<std::string_view, 6> kPlainBodyTypes = {"application/pidf+xml",   "application/watcherinfo+xml",
+                                                             "application/xpidf+xml",  "message/sipfrag",
+                                                             "application/dtmf-relay", "application/dtmf"};
+
+bool StartLineIsWellFormed(std::string_view line)
+{
+    const std::size_t first = line.find(' ');
+    if (first == std::string_view::npos)
+        return false;
+    const std::string_view head = line.substr(0, first);
+    const std::string_view rest = line.substr(first + 1);
+    if (head == "SIP/2.0") {
+        // SIP/2.0 200 OK: three digits, a space, a reason phrase (possibly empty).
+        return rest.size() >= 4 &&
+               std::all_of(rest.begin(), rest.begin() + 3,
+                           [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }) &&
+               rest[0] != '0' && rest[3] == ' ';
+    }
+    // METHOD SP Request-URI SP SIP/2.0
+    const std::size_t second = rest.find(' ');
+    if (!IsToken(head) || second == std::string_view::npos || rest.substr(second + 1) != "SIP/2.0")
+        return false;
+    const std::string_view uri = rest.substr(0, second);
+    const std::size_t colon = uri.find(':');
+    return colon != std::string_view::npos && colon > 0 && colon + 1 < uri.size() &&
+           uri.find(' ') == std::string_view::npos;
+}
+
+// Quoted strings must close, and a quoted display name must stay short.
+SipVerdict CheckQuotes(std::string_view value)
+{
+    std::size_t i = 0;
+    while ((i = value.find('"', i)) != std::string_view::npos) {
+        const std::size_t start = ++i;
+        while (i < value.size() && value[i] != '"')
+            i += value[i] == '\\' ? 2 : 1;
+        if (i >= value.size())
+            return SipVerdict::Malformed;
+        if (i - start > kMaxDisplayName)
+            return SipVerdict::DisplayNameTooLong;
+        ++i;
+    }
+    return SipVerdict::Accepted;
+}
+
+struct Header {
+    std::string_view name;
+    std::string_view value;
+    std::size_t length = 0; // with its continuation lines
+};
+
+// Splits the header section (without the start line) into headers, joining
+// continuation lines; nothing when a line is not "name: value".
+std::optional<std::vector<Header>> SplitHeaders(std::string_view section)
+{
+    std::vector<Header> headers;
+    std::size_t position = 0;
+    while (position < section.size()) {
+        std::size_t end = section.find("\r\n", position);
+        if (end == std::string_view::npos)
+            end = section.size();
+        const std::string_view line = section.substr(position, end - position);
+        position = end + 2;
+        if (HasControl(line))
+            return std::nullopt;
+        if (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
+            if (headers.empty())
+                return std::nullopt;
+            headers.back().length += line.size() + 2;
+            continue;
+        }
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos || !IsToken(Trim(line.substr(0, colon))))
+            return std::nullopt;
+        headers.push_back({Trim(line.substr(0, colon)), line.substr(colon + 1), line.size()});
+    }
+    return headers;
+}
+
+const Header* Find(const std::vector<Header>& headers, std::string_view name, std::string_view compact)
+{
+    const auto it = std::find_if(headers.begin(), headers.end(), [&](const Header& header) {
+        return EqualsNoCase(header.name, name) || (!compact.empty() && EqualsNoCase(header.name, compact));
+    });
+    return it == headers.end() ? nullptr : &*it;
+}
+
+std::optional<std::size_t> ContentLength(const Header& header)
+{
+    const std::string_view digits = Trim(header.value);
+    std::size_t length = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), length);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size())
+        return std::nullopt;
+    return length;
+}
+
+SipVerdict CheckHeaders(const std::vector<Header>& headers)
+{
+    if (headers.size() > kMaxHeaderLines)
+        return SipVerdict::TooManyHeaders;
+    for (const Header& header : headers) {
+        const bool address = IsOneOf(header.name, kAddressHeaders);
+        if (header.length > (address ? kMaxAddressLine : kMaxLine))
+            return SipVerdict::LineTooLong;
+        if (address) {
+            if (const SipVerdict quotes = CheckQuotes(header.value); quotes != SipVerdict::Accepted)
+                return quotes;
+        }
+    }
+    // Which of two lengths or types the library would believe is not worth guessing.
+    for (const auto& [name, compact] :
+         {std::pair<std::string_view, std::string_view>{"Content-Length", "l"}, {"Content-Type", "c"}}) {
+        if (std::count_if(headers.begin(), headers.end(), [&, name = name, compact = compact](const Header& header) {
+                return EqualsNoCase(header.name, name) || EqualsNoCase(header.name, compact);
+            }) > 1)
+            return SipVerdict::Malformed;
+    }
+    // The library answers a request that lacks one of these itself, but only
+    // after parsing it; nothing legitimate ever leaves them out.
+    for (const auto& [name, compact] : {std::pair<std::string_view, std::string_view>{"Via", "v"},
+                                        {"From", "f"},
+                                        {"To", "t"},
+                                        {"Call-ID", "i"},
+                                        {"CSeq", ""}}) {
+        if (!Find(headers, name, compact))
+            return SipVerdict::Malformed;
+    }
+    return SipVerdict::Accepted;
+}
+
+// SDP goes through a parser of the same kind as the headers.
+SipVerdict CheckSdp(std::string_view body)
+{
+    std::size_t position = 0;
+    while (position < body.size()) {
+        std::size_t end = body.find('\n', position);
+        if (end == std::string_view::npos)
+            end = body.size();
+        if (end - position > kMaxLine)
+            return SipVerdict::LineTooLong;
+        position = end + 1;
+    }
+    return SipVerdict::Accepted;
+}
+
+// The library reads typing notices with a validating XML parser whose errors
+// end the program. Only the plain form passes: <isComposing> holding <state>,
+// then optionally <contenttype> and <refresh>, in the order of RFC 3994, with
+// nothing else in it (no text, comments, declarations or other elements).
+bool IsComposingIsPlain(std::string_view body)
+{
+    static constexpr std::string_view kNamespace = "urn:ietf:params:xml:ns:im-iscomposing";
+    static constexpr std::array<std::u16string_view, 3> kChildren = {u"state", u"contenttype", u"refresh"};
+    QXmlStreamReader xml(QByteArray(body.data(), static_cast<qsizetype>(body.size())));
+    int depth = 0;
+    bool rootSeen = false;
+    std::size_t next = 0; // the first child still allowed
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartDocument:
+        case QXmlStreamReader::EndDocument: break;
+        case QXmlStreamReader::Characters:
+            if (!xml.isWhitespace())
+                return false;
+            break;
+        case QXmlStreamReader::StartElement: {
+            if (!xml.attributes().isEmpty())
+                return false;
+            if (depth++ == 0) {
+                if (rootSeen || xml.name() != u"isComposing" ||
+                    xml.namespaceUri() != QLatin1String(kNamespace.data(), static_cast<qsizetype>(kNamespace.size())))
+                    return false;
+                rootSeen = true;
+                break;
+            }
+            const auto* child = std::find(kChildren.begin() + next, kChildren.end(), xml.name());
+            if (child == kChildren.end() || (next == 0 && child != kChildren.begin()))
+                return false;
+            next = static_cast<std::size_t>(child - kChildren.begin()) + 1;
+            const QString text = xml.readElementText();
+            --depth;
+            if (xml.hasError())
+                return false;
+            if (*child == u"state" && text != u"active" && text != u"idle")
+                return false;
+            if (*child == u"refresh" &&
+                (text.isEmpty() || text.size() > 9 || text.startsWith(u'0') ||
+                 !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; })))
+                return false;
+            break;
+        }
+        case QXmlStreamReader::EndElement: --depth; break;
+        default: return false;
+        }
+    }
+    return !xml.hasError() && rootSeen && next > 0;
+}
+
+SipVerdict CheckBody(const std::vector<Header>& headers, std::string_view body)
+{
+    // The library reads as much body as the length says, and the rest not at
+    // all; without a length it handed a body over empty to a parser that threw.
+    const Header* length = Find(headers, "Content-Length", "l");
+    if (length) {
+        const std::optional<std::size_t> declared = ContentLength(*length);
+        if (!declared || *declared > body.size())
+            return SipVerdict::Malformed;
+        body = body.substr(0, *declared);
+    } else if (!body.empty()) {
+        return SipVerdict::Malformed;
+    }
+    const Header* type = Find(headers, "Content-Type", "c");
+    if (!type)
+        return SipVerdict::Accepted;
+    const std::string_view mediaType = Trim(Trim(type->value).substr(0, Trim(type->value).find(';')));
+    if (EqualsNoCase(mediaType, "application/sdp"))
+        return CheckSdp(body);
+    // The library reads a typed body even when it is empty.
+    if (EqualsNoCase(mediaType, "application/im-iscomposing+xml"))
+        return IsComposingIsPlain(body) ? SipVerdict::Accepted : SipVerdict::BodyRefused;
+    const bool known =
+        (mediaType.size() > 5 && EqualsNoCase(mediaType.substr(0, 5), "text/")) || IsOneOf(mediaType, kPlainBodyTypes);
+    return known ? SipVerdict::Accepted : SipVerdict::BodyRefused;
+}
+
+} // namespace
+
+SipVerdict ScreenSipMessage(std::string_view message)
+{
+    if (message.size() > kMaxMessage)
+        return SipVerdict::TooLarge;
+    // Keep-alives: a bare line end or two.
+    if (message.size() <= 4 && message.find_first_not_of("\r\n") == std::string_view::npos)
+        return SipVerdict::Accepted;
+    const std::size_t end = message.find("\r\n\r\n");
+    if (end == std::string_view::npos)
+        return message.size() > kMaxHeaderSection ? SipVerdict::HeaderSectionTooLarge : SipVerdict::Malformed;
+    if (end + 2 > kMaxHeaderSection)
+        return SipVerdict::HeaderSectionTooLarge;
+    const std::string_view section = message.substr(0, end);
+    const std::size_t startEnd = std::min(section.find("\r\n"), section.size());
+    const std::string_view startLine = section.substr(0, startEnd);
+    if (startLine.size() > kMaxStartLine)
+        return SipVerdict::LineTooLong;
+    if (HasControl(startLine) || !StartLineIsWellFormed(startLine))
+        return SipVerdict::Malformed;
+    const std::optional<std::vector<Header>> headers =
+        SplitHeaders(startEnd < section.size() ? section.substr(startEnd + 2) : std::string_view());
+    if (!headers)
+        return SipVerdict::Malformed;
+    if (const SipVerdict verdict = CheckHeaders(*headers); verdict != SipVerdict::Accepted)
+        return verdict;
+    return CheckBody(*headers, message.substr(end + 4));
+}
+
+std::optional<std::size_t> SipFramedLength(std::string_view bytes)
+{
+    const std::size_t lineEnds = std::min(bytes.find_first_not_of("\r\n"), bytes.size());
+    if (lineEnds > 0)
+        return lineEnds;
+    const std::size_t end = bytes.find("\r\n\r\n");
+    if (end == std::string_view::npos)
+        return bytes.size() > kMaxHeaderSection ? std::nullopt : std::optional<std::size_t>(0);
+    const std::size_t headers = end + 4;
+    if (headers > kMaxHeaderSection)
+        return std::nullopt;
+    const std::size_t startEnd = bytes.find("\r\n");
+    const std::optional<std::vector<Header>> split =
+        SplitHeaders(startEnd < end ? bytes.substr(startEnd + 2, end - startEnd - 2) : std::string_view());
+    if (!split)
+        return std::nullopt;
+    // A stream cannot do without the length: it is what separates the messages.
+    const Header* length = Find(*split, "Content-Length", "l");
+    const std::optional<std::size_t> body = length ? ContentLength(*length) : std::nullopt;
+    if (!body || *body > kMaxMessage - headers)
+        return std::nullopt;
+    return headers + *body;
+}
+
+const char* Describe(SipVerdict verdict)
+{
+    switch (verdict) {
+    case SipVerdict::Accepted: return "accepted";
+    case SipVerdict::TooLarge: return "message too large";
+    case SipVerdict::HeaderSectionTooLarge: return "headers too large";
+    case SipVerdict::TooManyHeaders: return "too many headers";
+    case SipVerdict::LineTooLong: return "line too long";
+    case SipVerdict::DisplayNameTooLong: return "display name too long";
+    case SipVerdict::Malformed: return "not well formed";
+    case SipVerdict::BodyRefused: return "body not taken";
+    }
+    return "unknown";
+}

@@ -1,0 +1,50 @@
+// What the phone lets through to the SIP library. The library's parser works on
+// the user-interface thread and its time grows much faster than the length of an
+// address (a 16 KB request address kept a core busy for seconds), and it crashed
+// on a display name of 64 KB. A message outside these bounds, or not well formed
+// at the start line and header level, never reaches it. docs/architecture.md
+// says why each bound is what it is.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+namespace SipLimits {
+// A whole message: a presence document or an SDP offer is a few kilobytes.
+inline constexpr std::size_t kMaxMessage = 32 * 1024;
+// Start line and headers together, and their count.
+inline constexpr std::size_t kMaxHeaderSection = 8 * 1024;
+inline constexpr std::size_t kMaxHeaderLines = 64;
+// The start line holds the request address (the phone's own contact).
+inline constexpr std::size_t kMaxStartLine = 256;
+// A header line that holds addresses (From, To, Contact, Route, ...).
+inline constexpr std::size_t kMaxAddressLine = 512;
+// Any other header line, and each line of an SDP body.
+inline constexpr std::size_t kMaxLine = 1024;
+// A quoted display name.
+inline constexpr std::size_t kMaxDisplayName = 128;
+} // namespace SipLimits
+
+enum class SipVerdict {
+    Accepted,
+    TooLarge,
+    HeaderSectionTooLarge,
+    TooManyHeaders,
+    LineTooLong,
+    DisplayNameTooLong,
+    Malformed,
+    BodyRefused,
+};
+
+// Checks one complete SIP message (a datagram).
+SipVerdict ScreenSipMessage(std::string_view message);
+
+// On a stream (TCP): how many bytes at the start of `bytes` make the first
+// message (its headers and the body its Content-Length announces, or the line
+// ends of a keep-alive); 0 while its headers are still incomplete; nothing when
+// no message within the bounds can start there.
+std::optional<std::size_t> SipFramedLength(std::string_view bytes);
+
+// A short English text for the trace.
+const char* Describe(SipVerdict verdict);

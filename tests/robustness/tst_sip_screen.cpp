@@ -1,0 +1,184 @@
+// What the SIP guard lets through to the library: legitimate traffic of every
+// kind the phone receives passes; each bound and each well-formedness rule
+// rejects at its edge.
+#include "platform/linphone/SipScreen.h"
+
+#include <QtTest>
+
+#include <string>
+
+Q_DECLARE_METATYPE(SipVerdict)
+
+namespace {
+
+using namespace SipLimits;
+
+const std::string kFrom = "From: \"Alice\" <sip:15551230001@sip.orvalo.test>;tag=8f2a\r\n";
+
+// A request or answer with the headers every message carries, the extra ones and the body.
+std::string Message(const std::string& startLine, const std::string& extra = {}, const std::string& body = {},
+                    const std::string& from = kFrom)
+{
+    return startLine + "\r\n" + "Via: SIP/2.0/UDP 127.0.0.1:5060;branch=z9hG4bK77;rport\r\n" + from +
+           "To: <sip:15551230002@sip.orvalo.test>\r\nCall-ID: 4d1e@127.0.0.1\r\nCSeq: 20 MESSAGE\r\n" + extra +
+           "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+std::string Request(const std::string& method = "MESSAGE")
+{
+    return method + " sip:15551230002@127.0.0.1:5070;transport=udp SIP/2.0";
+}
+
+std::string Named(std::size_t nameLength)
+{
+    return "From: \"" + std::string(nameLength, 'n') + "\" <sip:x@sip.orvalo.test>;tag=1\r\n";
+}
+
+const std::string kSdp = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\n"
+                         "m=audio 7078 RTP/AVP 96 0\r\na=rtpmap:96 opus/48000/2\r\n";
+
+} // namespace
+
+class TestSipScreen : public QObject {
+    Q_OBJECT
+
+private slots:
+    void verdicts_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<SipVerdict>("verdict");
+        auto row = [](const char* name, const std::string& message, SipVerdict verdict) {
+            QTest::newRow(name) << QByteArray::fromStdString(message) << verdict;
+        };
+        const std::string pidf(3000, 'p');
+        const std::string auth = "WWW-Authenticate: Digest realm=\"sip.orvalo.test\", nonce=\"" + std::string(64, 'a') +
+                                 "\", qop=\"auth\"\r\n";
+
+        row("message", Message(Request(), "Content-Type: text/plain\r\n", "hello"), SipVerdict::Accepted);
+        row("challenge", Message("SIP/2.0 401 Unauthorized", auth), SipVerdict::Accepted);
+        row("invite with sdp", Message(Request("INVITE"), "Content-Type: application/sdp\r\n", kSdp),
+            SipVerdict::Accepted);
+        row("presence notify", Message(Request("NOTIFY"), "Content-Type: application/pidf+xml\r\n", pidf),
+            SipVerdict::Accepted);
+        row("folded header", Message(Request(), "Subject: one\r\n two\r\n"), SipVerdict::Accepted);
+        row("keep-alive", "\r\n\r\n", SipVerdict::Accepted);
+
+        row("display name at the bound", Message(Request(), {}, {}, Named(kMaxDisplayName)), SipVerdict::Accepted);
+        row("display name over it", Message(Request(), {}, {}, Named(kMaxDisplayName + 1)),
+            SipVerdict::DisplayNameTooLong);
+        row("display name of 64 KB", Message(Request(), {}, {}, Named(64 * 1024)), SipVerdict::TooLarge);
+        row("display name without its closing quote",
+            Message(Request(), {}, {}, "From: \"Alice <sip:x@sip.orvalo.test>;tag=1\r\n"), SipVerdict::Malformed);
+
+        const std::string shortStart = "OPTIONS sip:" + std::string(kMaxStartLine - 22, 'u') + "@h SIP/2.0";
+        const std::string longStart = "OPTIONS sip:" + std::string(kMaxStartLine - 21, 'u') + "@h SIP/2.0";
+        row("request line at the bound", Message(shortStart), SipVerdict::Accepted);
+        row("request line over it", Message(longStart), SipVerdict::LineTooLong);
+        row("request address of 16 KB", Message("OPTIONS sip:" + std::string(16 * 1024, 'u') + "@h SIP/2.0"),
+            SipVerdict::HeaderSectionTooLarge);
+        row("address header over its bound",
+            Message(Request(), {}, {}, "From: <sip:" + std::string(kMaxAddressLine, 'a') + "@h>;tag=1\r\n"),
+            SipVerdict::LineTooLong);
+        row("other header over its bound", Message(Request(), "Subject: " + std::string(kMaxLine, 's') + "\r\n"),
+            SipVerdict::LineTooLong);
+        std::string many;
+        for (std::size_t i = 0; i + 6 < kMaxHeaderLines; ++i)
+            many += "X-N: 1\r\n";
+        row("headers at the bound", Message(Request(), many), SipVerdict::Accepted);
+        row("headers over it", Message(Request(), many + "X-N: 1\r\n"), SipVerdict::TooManyHeaders);
+        row("sdp line over the bound",
+            Message(Request("INVITE"), "Content-Type: application/sdp\r\n", kSdp + "a=x:" + std::string(kMaxLine, 'x')),
+            SipVerdict::LineTooLong);
+        row("message over the bound", Message(Request(), "Content-Type: text/plain\r\n", std::string(kMaxMessage, 'b')),
+            SipVerdict::TooLarge);
+
+        const std::string composing = "<?xml version=\"1.0\"?><isComposing "
+                                      "xmlns=\"urn:ietf:params:xml:ns:im-iscomposing\"><state>active</state>";
+        const std::string typing = "Content-Type: application/im-iscomposing+xml\r\n";
+        row("typing notice", Message(Request(), typing, composing + "<refresh>60</refresh></isComposing>"),
+            SipVerdict::Accepted);
+        row("typing notice out of order",
+            Message(Request(), typing,
+                    composing.substr(0, composing.size() - 21) +
+                        "<refresh>60</refresh><state>active</state></isComposing>"),
+            SipVerdict::BodyRefused);
+        row("typing notice with a stray element", Message(Request(), typing, composing + "<x/></isComposing>"),
+            SipVerdict::BodyRefused);
+        row("typing notice in another state",
+            Message(Request(), typing,
+                    composing.substr(0, composing.size() - 21) + "<state>busy</state></isComposing>"),
+            SipVerdict::BodyRefused);
+        row("typing notice cut short", Message(Request(), typing, composing), SipVerdict::BodyRefused);
+        row("typing notice with text between its elements",
+            Message(Request(), typing, composing + "x<refresh>60</refresh></isComposing>"), SipVerdict::BodyRefused);
+        row("typing notice cut short by its length",
+            Message(Request(), typing, composing + "</isComposing>")
+                .replace(Message(Request(), typing, composing + "</isComposing>").find("Content-Length: "), 19,
+                         "Content-Length: 80"),
+            SipVerdict::BodyRefused);
+        row("typing notice without a length",
+            Request() + "\r\nVia: SIP/2.0/UDP h;branch=z9hG4bK1\r\n" + kFrom +
+                "To: <sip:y@h>\r\nCall-ID: 1\r\nCSeq: 1 MESSAGE\r\n" + typing + "\r\n" + composing + "</isComposing>",
+            SipVerdict::Malformed);
+        row("empty typing notice", Message(Request(), typing), SipVerdict::BodyRefused);
+        row("two lengths", Message(Request(), "Content-Length: 0\r\n"), SipVerdict::Malformed);
+        row("html message", Message(Request(), "Content-Type: text/html; charset=utf-8\r\n", "<b>hi</b>"),
+            SipVerdict::Accepted);
+        row("delivery notice", Message(Request(), "Content-Type: message/imdn+xml\r\n", "<imdn/>"),
+            SipVerdict::BodyRefused);
+
+        row("unknown protocol", Message("MESSAGE sip:x@h SIP/3.0"), SipVerdict::Malformed);
+        row("method not a token", Message("MES(SAGE sip:x@h SIP/2.0"), SipVerdict::Malformed);
+        row("address without scheme", Message("MESSAGE x SIP/2.0"), SipVerdict::Malformed);
+        row("status of two digits", Message("SIP/2.0 99 Odd"), SipVerdict::Malformed);
+        row("header without colon", Message(Request(), "Subject\r\n"), SipVerdict::Malformed);
+        row("control character", Message(Request(), std::string("Subject: a\0b\r\n", 14)), SipVerdict::Malformed);
+        row("no end of headers", Request() + "\r\nVia: SIP/2.0/UDP h\r\n", SipVerdict::Malformed);
+        row("no call-id",
+            Request() + "\r\nVia: SIP/2.0/UDP h;branch=z9hG4bK1\r\n" + kFrom +
+                "To: <sip:y@h>\r\nCSeq: 1 MESSAGE\r\n\r\n",
+            SipVerdict::Malformed);
+        row("length beyond the body",
+            Request() + "\r\nVia: SIP/2.0/UDP h;branch=z9hG4bK1\r\n" + kFrom +
+                "To: <sip:y@h>\r\nCall-ID: 1\r\nCSeq: 1 MESSAGE\r\nContent-Length: 10\r\n\r\nabc",
+            SipVerdict::Malformed);
+    }
+
+    void verdicts()
+    {
+        QFETCH(QByteArray, message);
+        QFETCH(SipVerdict, verdict);
+        QCOMPARE(ScreenSipMessage(std::string_view(message.constData(), message.size())), verdict);
+    }
+
+    // On a stream the guard cuts messages apart before it checks them; -1: no message can start there.
+    void framedLengths_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("length");
+        const std::string whole = Message(Request(), "Content-Type: text/plain\r\n", "hello");
+        const std::string noLength = Request() + "\r\nVia: SIP/2.0/TCP h\r\n\r\n";
+        auto row = [](const char* name, const std::string& bytes, int length) {
+            QTest::newRow(name) << QByteArray::fromStdString(bytes) << length;
+        };
+        row("whole message", whole, int(whole.size()));
+        row("message and the start of the next", whole + "MESSAGE sip:", int(whole.size()));
+        row("headers not complete yet", whole.substr(0, 60), 0);
+        row("body not complete yet", whole.substr(0, whole.size() - 2), int(whole.size()));
+        row("keep-alive", "\r\n\r\nMESSAGE", 4);
+        row("no content length", noLength, -1);
+        row("headers over the bound", Request() + "\r\nX: " + std::string(kMaxHeaderSection, 'x'), -1);
+        row("body over the bound", Request() + "\r\nContent-Length: " + std::to_string(kMaxMessage) + "\r\n\r\n", -1);
+    }
+
+    void framedLengths()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, length);
+        const std::optional<std::size_t> framed = SipFramedLength(std::string_view(bytes.constData(), bytes.size()));
+        QCOMPARE(framed ? int(*framed) : -1, length);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSipScreen)
+#include "tst_sip_screen.moc"
