@@ -1,7 +1,7 @@
 #include "WatcherPrompt.h"
 
-#include "PresenceLook.h"
 #include "WatcherLine.h"
+#include "controls/DialogParts.h"
 #include "engine/AddressRules.h"
 #include "resources/ResourceIds.h"
 
@@ -9,26 +9,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
-
-namespace {
-QLabel* AddLabel(QBoxLayout* layout, const QString& text, int id)
-{
-    auto* label = new QLabel(text);
-    label->setTextFormat(Qt::PlainText); // names and addresses come from the far end
-    if (id)
-        label->setObjectName(QString::number(id));
-    layout->addWidget(label);
-    return label;
-}
-
-QPushButton* AddButton(QBoxLayout* layout, const QString& text, int id)
-{
-    auto* button = new QPushButton(text);
-    button->setObjectName(QString::number(id));
-    layout->addWidget(button);
-    return button;
-}
-} // namespace
 
 CWatcherPrompt::CWatcherPrompt(const QString& name, const QString& uri, QWidget* owner) : QDialog(owner)
 {
@@ -38,18 +18,18 @@ CWatcherPrompt::CWatcherPrompt(const QString& name, const QString& uri, QWidget*
     QFont dialogFont(QStringLiteral("MS Shell Dlg"), 8);
     dialogFont.setStyleHint(QFont::SansSerif);
     setFont(dialogFont);
-    PaintPresenceBackground(*this);
+    PaintWindowBackground(*this);
 
     QString number = FitWatcherText(uri);
     ToDisplayNumber(number);
     auto* watcher = new QVBoxLayout;
-    QLabel* nameLabel = AddLabel(watcher, FitWatcherText(name), kNameId);
-    QLabel* uriLabel = AddLabel(watcher, number, kUriId);
+    QLabel* nameLabel = AddPlainLabel(watcher, FitWatcherText(name), kNameId);
+    QLabel* uriLabel = AddPlainLabel(watcher, number, kUriId);
     for (QLabel* label : {nameLabel, uriLabel}) {
         label->setWordWrap(true);
         label->setMaximumWidth(240); // a long name wraps instead of widening the prompt
     }
-    AddLabel(watcher, QStringLiteral("has requested to watch your presence status."), 0);
+    AddPlainLabel(watcher, QStringLiteral("has requested to watch your presence status."), 0);
     m_addAsBuddy = new QCheckBox(QStringLiteral("Add the user as a buddy"));
     m_addAsBuddy->setObjectName(QString::number(kAddAsBuddyId));
     m_addAsBuddy->setChecked(true);

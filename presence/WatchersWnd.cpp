@@ -1,7 +1,7 @@
 #include "WatchersWnd.h"
 
-#include "PresenceLook.h"
 #include "WatcherLine.h"
+#include "controls/DialogParts.h"
 #include "engine/AddressRules.h"
 #include "resources/ResourceIds.h"
 
@@ -67,7 +67,7 @@ CWatchersWnd::CWatchersWnd(RtcClientPtr client, AddressPrompt addressPrompt, QWi
     setObjectName(QStringLiteral("watchersWindow"));
     setWindowTitle(QStringLiteral("Orvalo Phone Watchers"));
     setWindowIcon(Resources::AppIcon());
-    PaintPresenceBackground(*this);
+    PaintWindowBackground(*this);
 
     auto* menuBar = new QMenuBar(this);
     menuBar->setObjectName(QString::number(kMenuId));

@@ -3,6 +3,7 @@
 #include "NetworkText.h"
 #include "TranscriptFile.h"
 
+#include "controls/DialogParts.h"
 #include "engine/AddressRules.h"
 #include "engine/ClientEngine.h"
 #include "engine/MessageBox.h"
@@ -108,10 +109,7 @@ CIMSessionWnd::CIMSessionWnd(AddressPrompt addressPrompt)
     : m_addressPrompt(std::move(addressPrompt)), m_chooseSaveFile(ChooseSaveFileWithDialog)
 {
     setWindowTitle(kTitle);
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, kBackground);
-    setPalette(colours);
-    setAutoFillBackground(true);
+    PaintWindowBackground(*this);
     CreateMenu();
     CreateControls();
     resize(kWidth, kHeight);

@@ -40,7 +40,6 @@ public:
     static constexpr int kHeight = 400;
     static constexpr int kMaxTypingLineLength = 255;
     static constexpr int kBodyIndentPx = 13; // 200 twips
-    static inline const QColor kBackground{221, 238, 255};
     static inline const QColor kEntryColour{0, 128, 128};
     static inline const QString kTitle = QStringLiteral("Orvalo Phone Message");
     static inline const QString kAddParticipantTitle = QStringLiteral("Add Participant");

@@ -1,5 +1,6 @@
 #include "IncomingCallPrompt.h"
 
+#include "controls/DialogParts.h"
 #include "engine/AddressRules.h"
 #include "engine/EngineViews.h"
 #include "resources/ResourceIds.h"
@@ -9,26 +10,7 @@
 #include <QPushButton>
 
 namespace {
-const QColor kBackground(221, 238, 255);
 const QSize kDialogSize(279, 85); // 186 by 52 dialog units
-
-QLabel* AddLabel(QBoxLayout* layout, const QString& text, int id)
-{
-    auto* label = new QLabel(text);
-    label->setTextFormat(Qt::PlainText); // caller names and numbers come from the far end
-    if (id)
-        label->setObjectName(QString::number(id));
-    layout->addWidget(label);
-    return label;
-}
-
-QPushButton* AddButton(QBoxLayout* layout, const QString& text, int id)
-{
-    auto* button = new QPushButton(text);
-    button->setObjectName(QString::number(id));
-    layout->addWidget(button);
-    return button;
-}
 } // namespace
 
 CIncomingCallPrompt::CIncomingCallPrompt(RtcClientPtr client, IMainWindowDisplay& display, const QString& callerName,
@@ -42,18 +24,15 @@ CIncomingCallPrompt::CIncomingCallPrompt(RtcClientPtr client, IMainWindowDisplay
     QFont dialogFont(QStringLiteral("MS Shell Dlg"), 8);
     dialogFont.setStyleHint(QFont::SansSerif);
     setFont(dialogFont);
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, kBackground);
-    setPalette(colours);
-    setAutoFillBackground(true);
+    PaintWindowBackground(*this);
     setFixedSize(kDialogSize);
 
     auto* caller = new QVBoxLayout;
     QString number = callerUri;
     ToDisplayNumber(number);
-    AddLabel(caller, callerName, kCallerNameId);
-    AddLabel(caller, number, kCallerNumberId);
-    AddLabel(caller, QStringLiteral("has requested a call."), 0);
+    AddPlainLabel(caller, callerName, kCallerNameId);
+    AddPlainLabel(caller, number, kCallerNumberId);
+    AddPlainLabel(caller, QStringLiteral("has requested a call."), 0);
 
     auto* buttons = new QVBoxLayout;
     QPushButton* accept = AddButton(buttons, QStringLiteral("&Accept"), kAcceptId);

@@ -2,6 +2,8 @@
 // colour, dialog-unit geometry and fonts asked for by family.
 #pragma once
 
+#include "controls/DialogParts.h"
+
 #include <QColor>
 #include <QFont>
 #include <QRect>
@@ -9,7 +11,7 @@
 class QLineEdit;
 class QWidget;
 
-inline const QColor kShellBackground{221, 238, 255};
+inline const QColor kShellBackground = kWindowBackground;
 
 // Dialog units at 96 dpi: one horizontal unit is 1.5 px, one vertical unit 1.625 px.
 int DluX(int units);

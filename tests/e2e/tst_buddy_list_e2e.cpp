@@ -7,6 +7,7 @@
 #include "tests/integration/TestHome.h"
 
 #include "engine/PresenceStatus.h"
+#include "engine/ProcessGlobals.h"
 #include "engine/ServiceConfig.h"
 #include "engine/SettingsStore.h"
 #include "platform/linphone/LinphoneClientFactory.h"
@@ -87,6 +88,7 @@ private:
 
     void startPhone()
     {
+        g_closing = false; // the phone stopped before this one closed its window
         m_app = std::make_unique<COrvaloPhoneApp>(
             [options = m_options](RtcClientPtr& client) { return CreateLinphoneRtcClient(options, client); });
         QVERIFY(m_app->InitInstance());
