@@ -3,6 +3,7 @@
 #include "engine/ServiceConfig.h"
 #include "platform/linphone/LinphoneClientFactory.h"
 #include "resources/ResourceIds.h"
+#include "shell/MilestoneLog.h"
 #include "shell/OrvaloPhoneApp.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@ constexpr int kCannotStart = 1;
 struct SCommandLine {
     ServiceConfig service;
     LinphoneClientOptions client;
+    QString milestoneFile;
 };
 
 // A value that may not be blank; nothing (after a message) when it is.
@@ -59,15 +61,19 @@ std::optional<SCommandLine> ParseCommandLine(const QApplication& app)
     const QCommandLineOption sipPort(QStringLiteral("sip-port"),
                                      QStringLiteral("Fixed local SIP port (1 to 65535); a free one by default."),
                                      QStringLiteral("N"));
-    parser.addOptions({sipServer, sipDomain, webPortal, dataDir, playFile, recordFile, sipTrace, sipPort});
+    const QCommandLineOption milestones(
+        QStringLiteral("milestones"),
+        QStringLiteral("Append what the window shows, with monotonic-clock times, to this file (for measuring)."),
+        QStringLiteral("FILE"));
+    parser.addOptions({sipServer, sipDomain, webPortal, dataDir, playFile, recordFile, sipTrace, sipPort, milestones});
     parser.process(app);
 
-    SCommandLine line{ServiceConfig::current(), LinphoneClientOptions{}};
+    SCommandLine line{ServiceConfig::current(), LinphoneClientOptions{}, QString()};
     const std::pair<const QCommandLineOption*, QString*> texts[] = {
         {&sipServer, &line.service.sipServer},  {&sipDomain, &line.service.sipDomain},
         {&webPortal, &line.service.webPortal},  {&dataDir, &line.client.dataDir},
         {&playFile, &line.client.playFile},     {&recordFile, &line.client.recordFile},
-        {&sipTrace, &line.client.sipTraceFile},
+        {&sipTrace, &line.client.sipTraceFile}, {&milestones, &line.milestoneFile},
     };
     for (const auto& [option, target] : texts) {
         if (!parser.isSet(*option))
@@ -104,6 +110,8 @@ int main(int argc, char* argv[])
     if (!line)
         return kBadCommandLine;
     ServiceConfig::setCurrent(line->service);
+    if (!line->milestoneFile.isEmpty() && !CMilestoneLog::Open(line->milestoneFile))
+        return kBadCommandLine;
 
     const LinphoneClientOptions options = line->client;
     COrvaloPhoneApp phone([options](RtcClientPtr& client) { return CreateLinphoneRtcClient(options, client); });

@@ -1,6 +1,7 @@
 #include "OrvaloPhoneApp.h"
 
 #include "MainFrame.h"
+#include "MilestoneLog.h"
 #include "OrvaloPhoneView.h"
 
 #include <QTimer>
@@ -22,6 +23,7 @@ bool COrvaloPhoneApp::InitInstance()
         return false;
     }
     m_frame->show();
+    CMilestoneLog::NoteWhenShown(*m_frame);
     // The logon dialog comes once the main window is up.
     QTimer::singleShot(0, m_frame->View(), &COrvaloPhoneView::StartUp);
     return true;

@@ -8,6 +8,7 @@
 #include "DialPadPage.h"
 #include "LogonDialog.h"
 #include "MainMenu.h"
+#include "MilestoneLog.h"
 #include "ShellLook.h"
 #include "WebLinks.h"
 #include "controls/ColorTabCtrl.h"
@@ -369,6 +370,7 @@ void COrvaloPhoneView::SetStatusBarText(const QString& text)
 void COrvaloPhoneView::SetStatusLine(const QString& text)
 {
     m_statusLine->setText(text);
+    CMilestoneLog::Note("status-line", text);
 }
 
 void COrvaloPhoneView::SetMenuItemText(int id, const QString& text)
@@ -447,6 +449,7 @@ void COrvaloPhoneView::ShowStatusMessage(const QString& text)
 {
     m_dialPad->SetStatusText(CallLogDateTime(QDateTime::currentDateTime()) + kLineBreak + text);
     SetStatusBarText(text);
+    CMilestoneLog::Note("call-status", text);
 }
 
 void COrvaloPhoneView::ResetPhoneDisplay()
@@ -454,6 +457,7 @@ void COrvaloPhoneView::ResetPhoneDisplay()
     m_dialPad->SetStatusText(QString());
     m_dialPad->SetNumber(QString());
     m_dialPad->SetCallTimeText(QStringLiteral("0:00"));
+    CMilestoneLog::Note("call-status");
 }
 
 void COrvaloPhoneView::ShowCallTime(int seconds)
