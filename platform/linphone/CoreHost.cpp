@@ -84,6 +84,13 @@ HRESULT CCoreHost::Start(const std::shared_ptr<linphone::CoreListener>& listener
     factory->setDataDir(dir);
     factory->setConfigDir(dir);
     factory->setDownloadDir(dir);
+    // The media library loads every plugin of its plugins folder; Debian's only one
+    // is a video display that brings Qt 5 into the process. Calls need none of them:
+    // the audio filters are built in.
+    const QString plugins = m_dataDir + QStringLiteral("/media-plugins");
+    if (!QDir().mkpath(plugins))
+        return E_FAIL;
+    factory->setMspluginsDir(Std(plugins));
     m_core = factory->createCoreWithConfig(CreateConfig(), nullptr);
     if (!m_core)
         return E_FAIL;
