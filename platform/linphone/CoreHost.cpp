@@ -125,6 +125,10 @@ std::shared_ptr<linphone::Config> CCoreHost::CreateConfig() const
     config->setInt("sip", "inc_timeout", kIncomingCallTimeoutS);
     config->setInt("sip", "refresher_retry_after", kRefreshRetryMs);
     config->setInt("sip", "guess_hostname", 0);
+    // The window tells how a call ended, and the program rings by itself: the
+    // library's own end-of-call beep would only start a tone stream after each call.
+    // Ringback for outgoing calls is not one of these tones and stays.
+    config->setInt("sound", "tone_indications", 0);
     config->setInt("video", "capture", 0);
     config->setInt("video", "display", 0);
     config->setInt("video", "automatically_initiate", 0);
