@@ -133,11 +133,11 @@ bool IsCallStatusEnding(const Milestone& milestone, const QString& end)
 }
 
 // Presses keys as a user would; false when xdotool failed or did not finish in time.
-bool Xdotool(const QStringList& arguments)
+bool Xdotool(const QStringList& arguments, int timeoutMs = kWaitMs)
 {
     QProcess xdotool;
     xdotool.start(QStringLiteral("xdotool"), arguments);
-    if (!xdotool.waitForFinished(kWaitMs)) {
+    if (!xdotool.waitForFinished(timeoutMs)) {
         xdotool.kill();
         xdotool.waitForFinished(1000);
         return false;
@@ -189,7 +189,7 @@ public:
         m_milestones.Skip();
         const QString number = uri.section(u':', 1).section(u'@', 0, 0);
         // Action > Call..., the number into the prompt, Enter: the phone display is cleared as the call starts.
-        return KeysTo(kMainTitle, {QStringLiteral("key"), QStringLiteral("alt+a"), QStringLiteral("c")}) &&
+        return OpenCallPrompt() &&
                KeysTo(QStringLiteral("OrvaloPhone Call"),
                       {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("0"), number}) &&
                // "type" takes every argument after it as text: Return is a command of its own.
@@ -224,6 +224,26 @@ public:
 
 private:
     static inline const QString kMainTitle = QStringLiteral("Orvalo Phone");
+    static constexpr int kPromptAttempts = 3;
+    static constexpr int kPromptWaitMs = 3000;
+
+    // Action > Call..., with the pause of a person between the keys. The X server gives a
+    // key to the window that has the focus when it is pressed: while the program is still
+    // busy with the last call, the menu may come up too late for the C; the menu is then
+    // closed and opened again. The call's timing starts at the phone's own display.
+    bool OpenCallPrompt()
+    {
+        for (int attempt = 0; attempt < kPromptAttempts; ++attempt) {
+            if (KeysTo(kMainTitle, {QStringLiteral("key"), QStringLiteral("alt+a"), QStringLiteral("sleep"),
+                                    QStringLiteral("0.3"), QStringLiteral("key"), QStringLiteral("c")}) &&
+                Xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                         QStringLiteral("--name"), QStringLiteral("^OrvaloPhone Call$")},
+                        kPromptWaitMs))
+                return true;
+            Xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+        }
+        return false;
+    }
 
     QString m_folder;
     const CSipService& m_service;
