@@ -277,6 +277,12 @@ struct SRow {
     QString goal;
 };
 
+// NaN (no ratio shown) when baresip's figure is zero or missing.
+double Ratio(double ours, double theirs)
+{
+    return theirs > 0 ? ours / theirs : std::nan("");
+}
+
 QString Number(double value, int decimals = 1)
 {
     return std::isnan(value) ? QStringLiteral("n/a") : QString::number(value, 'f', decimals);
@@ -352,8 +358,8 @@ void CBench::Add(const QString& what, const QString& ours, const QString& theirs
 
 void CBench::Add(const QString& what, const CSeries& ours, const CSeries& theirs, const QString& goal)
 {
-    Add(what, ours.Summary(), theirs.empty() ? QStringLiteral("–") : theirs.Summary(), ours.Median() / theirs.Median(),
-        goal);
+    Add(what, ours.Summary(), theirs.empty() ? QStringLiteral("–") : theirs.Summary(),
+        Ratio(ours.Median(), theirs.Median()), goal);
 }
 
 void CBench::StartUp()
@@ -398,7 +404,7 @@ void CBench::Idle(CPhoneCaller& phone, CBaresipCaller& baresip)
     SampleProcess(phone.pid(), phoneBefore);
     SampleProcess(baresip.pid(), baresipBefore);
     Add(QStringLiteral("resident memory idle, registered, total / anonymous (MB)"), MemoryText(phoneBefore),
-        MemoryText(baresipBefore), phoneBefore.residentMb / baresipBefore.residentMb, QStringLiteral("≤ 70 MB"));
+        MemoryText(baresipBefore), Ratio(phoneBefore.residentMb, baresipBefore.residentMb), QStringLiteral("≤ 70 MB"));
     const CStopwatch clock;
     WaitGently([] { return false; }, kIdleMs);
     ProcessSample phoneAfter;
@@ -409,7 +415,7 @@ void CBench::Idle(CPhoneCaller& phone, CBaresipCaller& baresip)
     const double ours = 100 * (phoneAfter.cpuSeconds - phoneBefore.cpuSeconds) / seconds;
     const double theirs = 100 * (baresipAfter.cpuSeconds - baresipBefore.cpuSeconds) / seconds;
     Add(QStringLiteral("idle CPU over %1 s, registered (% of one core)").arg(kIdleMs / 1000), Number(ours, 3),
-        Number(theirs, 3), ours / theirs, QStringLiteral("≤ 0.1 %"));
+        Number(theirs, 3), Ratio(ours, theirs), QStringLiteral("≤ 0.1 %"));
 }
 
 bool CBench::MeasureCall(ICaller& caller, bool callerHangsUp, CallTimings& timings)
@@ -509,10 +515,10 @@ void CBench::Run()
     const CallCosts ourCosts = CostsOf(phone, phone.pid());
     const CallCosts theirCosts = CostsOf(baresip, baresip.pid());
     Add(QStringLiteral("CPU during a call, caller (% of one core, G.711)"), Number(ourCosts.inCallPercent),
-        Number(theirCosts.inCallPercent), ourCosts.inCallPercent / theirCosts.inCallPercent,
+        Number(theirCosts.inCallPercent), Ratio(ourCosts.inCallPercent, theirCosts.inCallPercent),
         QStringLiteral("≤ 1.2 × baresip"));
     Add(QStringLiteral("CPU time per short call, caller (ms)"), Number(ourCosts.cpuMsPerCall),
-        Number(theirCosts.cpuMsPerCall), ourCosts.cpuMsPerCall / theirCosts.cpuMsPerCall);
+        Number(theirCosts.cpuMsPerCall), Ratio(ourCosts.cpuMsPerCall, theirCosts.cpuMsPerCall));
     Add(QStringLiteral("resident memory before / after %1 calls, total (MB)").arg(m_calls),
         QStringLiteral("%1 / %2 (%3 calls)")
             .arg(Number(ourCosts.before.residentMb), Number(ourCosts.after.residentMb))
