@@ -113,8 +113,12 @@ SCommandLineResult ReadCommandLine(const QStringList& arguments)
         QStringLiteral("report-stalls"),
         QStringLiteral("Diagnostics: tell on standard error when the event loop stalls longer than MS (1 to 60000)."),
         QStringLiteral("MS"));
-    parser.addOptions(
-        {sipServer, sipDomain, webPortal, dataDir, playFile, recordFile, sipTrace, sipPort, directSip, reportStalls});
+    const QCommandLineOption milestones(
+        QStringLiteral("milestones"),
+        QStringLiteral("Append what the window shows, with monotonic-clock times, to this file (for measuring)."),
+        QStringLiteral("FILE"));
+    parser.addOptions({sipServer, sipDomain, webPortal, dataDir, playFile, recordFile, sipTrace, sipPort, directSip,
+                       reportStalls, milestones});
     parser.addPositionalArgument(QStringLiteral("address"),
                                  QStringLiteral("Dial this once logged on: sip:, sips: or tel: address, or a number."),
                                  QStringLiteral("[address]"));
@@ -140,6 +144,7 @@ SCommandLineResult ReadCommandLine(const QStringList& arguments)
         {&playFile, &line.client.playFile, IsReadableFile, "a sound file that can be read"},
         {&recordFile, &line.client.recordFile, IsWritableFile, "a file in a folder that can be written"},
         {&sipTrace, &line.client.sipTraceFile, IsWritableFile, "a file in a folder that can be written"},
+        {&milestones, &line.milestoneFile, IsWritableFile, "a file in a folder that can be written"},
     };
     for (const SValueRule& rule : rules) {
         if (!parser.isSet(*rule.option))

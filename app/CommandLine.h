@@ -13,6 +13,7 @@ struct SCommandLine {
     LinphoneClientOptions client;
     QString address;          // empty: nothing to dial
     int stallThresholdMs = 0; // 0: event-loop stalls are not reported
+    QString milestoneFile;    // empty: no milestones are written
 };
 
 struct SCommandLineResult {

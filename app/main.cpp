@@ -6,6 +6,7 @@
 #include "app/StallReporter.h"
 #include "platform/linphone/LinphoneClientFactory.h"
 #include "resources/ResourceIds.h"
+#include "shell/MilestoneLog.h"
 #include "shell/OrvaloPhoneApp.h"
 
 #include <QApplication>
@@ -50,6 +51,8 @@ int main(int argc, char* argv[])
     }
 
     ServiceConfig::setCurrent(line.service);
+    if (!line.milestoneFile.isEmpty() && !CMilestoneLog::Open(line.milestoneFile))
+        return kBadCommandLine;
     std::optional<CStallReporter> stalls;
     if (line.stallThresholdMs > 0)
         stalls.emplace(line.stallThresholdMs);

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cmath>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -38,16 +39,24 @@ void Idle(int ms)
     loop.exec();
 }
 
+double CSeries::Median() const
+{
+    if (m_values.empty())
+        return std::nan("");
+    std::vector<double> sorted = m_values;
+    std::sort(sorted.begin(), sorted.end());
+    return sorted.size() % 2 ? sorted[sorted.size() / 2]
+                             : (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]) / 2;
+}
+
 QString CSeries::Summary(int decimals) const
 {
     if (m_values.empty())
         return QStringLiteral("n/a");
     std::vector<double> sorted = m_values;
     std::sort(sorted.begin(), sorted.end());
-    const double median =
-        sorted.size() % 2 ? sorted[sorted.size() / 2] : (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]) / 2;
     return QStringLiteral("%1 (%2–%3, n=%4)")
-        .arg(median, 0, 'f', decimals)
+        .arg(Median(), 0, 'f', decimals)
         .arg(sorted.front(), 0, 'f', decimals)
         .arg(sorted.back(), 0, 'f', decimals)
         .arg(sorted.size());

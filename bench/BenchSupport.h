@@ -45,6 +45,8 @@ class CSeries {
 public:
     void Add(double value) { m_values.push_back(value); }
     bool empty() const { return m_values.empty(); }
+    // NaN when there is no value.
+    double Median() const;
     QString Summary(int decimals = 1) const;
 
 private:

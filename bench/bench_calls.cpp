@@ -9,6 +9,7 @@
 #include "AudioFile.h"
 #include "Baresip.h"
 #include "BenchSupport.h"
+#include "Caller.h"
 #include "ChildProcess.h"
 #include "Endpoint.h"
 #include "SipService.h"
@@ -37,29 +38,23 @@ struct CallTimings {
     CSeries sawEnd;    // the far end hangs up → the caller has ended the call
 };
 
-// A phone that places the measured calls. The waits give the moment the
-// caller learnt of the change.
-class ICaller {
-public:
-    virtual ~ICaller() = default;
-    virtual bool Dial(const QString& uri) = 0;
-    virtual bool WaitConnected(int timeoutMs, Moment& when) = 0;
-    virtual void HangUp() = 0;
-    virtual bool WaitEnded(int timeoutMs, Moment& when) = 0;
-};
-
 // This layer, in the benchmark's own process: it learns of changes through its events.
 class CLayerCaller final : public ICaller {
 public:
     CLayerCaller(const QString& folder, const QString& tone) : m_endpoint(folder, tone) {}
     bool Logon(const CSipService& service) { return m_endpoint.Logon(service, CEndpoint::kAlice); }
-    bool Dial(const QString& uri) override
+    bool Dial(const QString& uri, Moment& dialled) override
     {
+        dialled = Now();
         m_call = m_endpoint.Call(uri);
         return m_call != nullptr;
     }
     bool WaitConnected(int timeoutMs, Moment& when) override { return Wait(RTCSS_CONNECTED, timeoutMs, when); }
-    void HangUp() override { m_call->Terminate(RTCTR_NORMAL); }
+    bool HangUp(Moment& pressed) override
+    {
+        pressed = Now();
+        return SUCCEEDED(m_call->Terminate(RTCTR_NORMAL));
+    }
     bool WaitEnded(int timeoutMs, Moment& when) override { return Wait(RTCSS_DISCONNECTED, timeoutMs, when); }
     void ShutDown() { m_endpoint.ShutDown(); }
 
@@ -73,40 +68,6 @@ private:
 
     CEndpoint m_endpoint;
     RtcSessionPtr m_call;
-};
-
-// A baresip driven through its TCP control interface: it learns of changes through its events.
-class CBaresipCaller final : public ICaller {
-public:
-    CBaresipCaller(const QString& folder, const CSipService& service, const QString& tone)
-        : m_baresip(folder, service, CEndpoint::kCarol, tone)
-    {
-    }
-    bool Start()
-    {
-        const int port = FreeTcpPort();
-        m_baresip.EnableControl(port);
-        return m_baresip.Start() && m_baresip.WaitOutput(QStringLiteral("200 OK")) && m_control.Connect(port);
-    }
-    bool Dial(const QString& uri) override
-    {
-        m_control.Forget();
-        m_control.Send(QStringLiteral("dial"), uri);
-        return true;
-    }
-    bool WaitConnected(int timeoutMs, Moment& when) override
-    {
-        return m_control.WaitEvent(QStringLiteral("CALL_ESTABLISHED"), timeoutMs, &when);
-    }
-    void HangUp() override { m_control.Send(QStringLiteral("hangup")); }
-    bool WaitEnded(int timeoutMs, Moment& when) override
-    {
-        return m_control.WaitEvent(QStringLiteral("CALL_CLOSED"), timeoutMs, &when);
-    }
-
-private:
-    CBaresip m_baresip;
-    CBaresipControl m_control;
 };
 
 class CBench {
@@ -219,24 +180,25 @@ void CBench::MeasureCall(ICaller& caller, bool callerHangsUp, CallTimings& timin
     };
 
     m_farControl.Forget();
-    const CStopwatch clock;
+    Moment dialled;
     Moment moment;
-    if (!caller.Dial(CSipService::Uri(CEndpoint::kFrank.number)) || !caller.WaitConnected(kWaitMs, moment))
+    if (!caller.Dial(CSipService::Uri(CEndpoint::kFrank.number), dialled) || !caller.WaitConnected(kWaitMs, moment))
         return;
-    timings.connected.Add(clock.MsUntil(moment));
+    timings.connected.Add(MsBetween(dialled, moment));
     if (WaitUntil(farEndHears, kWaitMs))
-        timings.heard.Add(clock.Ms());
+        timings.heard.Add(MsBetween(dialled, Now()));
     WaitUntil([] { return false; }, kTalkMs);
-    const CStopwatch hangup;
+    Moment hangup;
     if (callerHangsUp) {
-        caller.HangUp();
+        caller.HangUp(hangup);
         if (m_farControl.WaitEvent(QStringLiteral("CALL_CLOSED"), kWaitMs, &moment))
-            timings.farEnded.Add(hangup.MsUntil(moment));
+            timings.farEnded.Add(MsBetween(hangup, moment));
         caller.WaitEnded(kWaitMs, moment);
     } else {
+        hangup = Now();
         m_farControl.Send(QStringLiteral("hangup"));
         if (caller.WaitEnded(kWaitMs, moment))
-            timings.sawEnd.Add(hangup.MsUntil(moment));
+            timings.sawEnd.Add(MsBetween(hangup, moment));
         m_farControl.WaitEvent(QStringLiteral("CALL_CLOSED"), kWaitMs);
     }
 }
@@ -325,8 +287,9 @@ void CBench::Run()
     m_rows << QStringLiteral("| what | this layer (liblinphone) | baresip 1.0 |") << QStringLiteral("|---|---|---|");
     Registration();
     CLayerCaller layer(m_home.NewFolder(QStringLiteral("layer-caller")), Tone("layer.wav"));
-    CBaresipCaller baresip(m_home.NewFolder(QStringLiteral("baresip-caller")), m_service, Tone("caller.wav"));
-    if (layer.Logon(m_service) && baresip.Start()) {
+    CBaresipCaller baresip(m_home.NewFolder(QStringLiteral("baresip-caller")), m_service, CEndpoint::kCarol,
+                           Tone("caller.wav"));
+    if (layer.Logon(m_service) && baresip.Start(kWaitMs)) {
         const CallTimings ours = CallsFrom(layer);
         const CallTimings theirs = CallsFrom(baresip);
         Row(QStringLiteral("dial → caller connected (ms)"), ours.connected.Summary(), theirs.connected.Summary());

@@ -1,5 +1,6 @@
 #include "DialPadPage.h"
 
+#include "MilestoneLog.h"
 #include "WebLinks.h"
 #include "controls/HyperlinkLabel.h"
 #include "engine/AddressRules.h"
@@ -362,6 +363,7 @@ void CDialPadPage::EndCall()
     if (!g_activeCallWindow) {
         return;
     }
+    CMilestoneLog::Note("hang-up");
     g_activeCallWindow->DestroyWindow();
     m_display.ShowStatusMessage(kCallTerminated);
 }

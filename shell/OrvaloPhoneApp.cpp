@@ -2,6 +2,7 @@
 
 #include "LinkDialer.h"
 #include "MainFrame.h"
+#include "MilestoneLog.h"
 #include "OrvaloPhoneView.h"
 #include "engine/ProcessGlobals.h"
 #include "platform/desktop/BringForward.h"
@@ -26,6 +27,7 @@ bool COrvaloPhoneApp::InitInstance()
     }
     m_linkDialer = new CLinkDialer(*m_frame->View(), m_frame);
     m_frame->show();
+    CMilestoneLog::NoteWhenShown(*m_frame);
     // The logon dialog comes once the main window is up.
     QTimer::singleShot(0, m_frame->View(), &COrvaloPhoneView::StartUp);
     return true;

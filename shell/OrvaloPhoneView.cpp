@@ -8,6 +8,7 @@
 #include "DialPadPage.h"
 #include "LogonDialog.h"
 #include "MainMenu.h"
+#include "MilestoneLog.h"
 #include "ShellLook.h"
 #include "WebLinks.h"
 #include "controls/ColorTabCtrl.h"
@@ -388,6 +389,7 @@ void COrvaloPhoneView::SetStatusLine(const QString& text)
 {
     m_statusLine->setText(text);
     m_statusLine->setCursorPosition(0); // a text too long for the line shows its beginning
+    CMilestoneLog::Note("status-line", text);
 }
 
 void COrvaloPhoneView::SetMenuItemText(int id, const QString& text)
@@ -466,6 +468,7 @@ void COrvaloPhoneView::ShowStatusMessage(const QString& text)
 {
     m_dialPad->SetStatusText(CallLogDateTime(QDateTime::currentDateTime()) + kLineBreak + text);
     SetStatusBarText(text);
+    CMilestoneLog::Note("call-status", text);
 }
 
 void COrvaloPhoneView::ResetPhoneDisplay()
@@ -473,6 +476,7 @@ void COrvaloPhoneView::ResetPhoneDisplay()
     m_dialPad->SetStatusText(QString());
     m_dialPad->SetNumber(QString());
     m_dialPad->SetCallTimeText(QStringLiteral("0:00"));
+    CMilestoneLog::Note("call-status");
 }
 
 void COrvaloPhoneView::ShowCallTime(int seconds)

@@ -7,9 +7,17 @@
 
 #include "platform/rtc/RtcEvents.h"
 
+#include <QLoggingCategory>
+#include <QTimer>
+
 #include <linphone++/linphone.hh>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcCalls, "orvalo.calls")
+
+// Time for the library to take a BYE the program has already reported.
+constexpr int kRemoteHangUpCheckMs = 2000;
 
 std::shared_ptr<linphone::CallParams> VoiceParams(const std::shared_ptr<linphone::Core>& core,
                                                   const std::shared_ptr<linphone::Call>& call)
@@ -236,6 +244,37 @@ void CCallSession::OnDtmfReceived(int dtmf)
     event->m_infoHeader = QStringLiteral("application/dtmf-relay");
     event->m_info = QStringLiteral("Signal=%1\r\nDuration=100\r\n").arg(QChar(dtmf));
     client->events().Post(RTCE_INFO, event);
+}
+
+QByteArray CCallSession::callId() const
+{
+    return m_call ? QByteArray::fromStdString(m_call->getCallLog()->getCallId()) : QByteArray();
+}
+
+bool CCallSession::OnRemoteHangUpArriving()
+{
+    if (!m_call || m_state == RTCSS_DISCONNECTED)
+        return false;
+    Disconnect(S_OK, {});
+    std::weak_ptr<CSessionBase> weak = weak_from_this();
+    QTimer::singleShot(kRemoteHangUpCheckMs, [weak] {
+        if (auto self = std::static_pointer_cast<CCallSession>(weak.lock()))
+            self->EndIfStillUp();
+    });
+    return true;
+}
+
+void CCallSession::EndIfStillUp()
+{
+    using State = linphone::Call::State;
+    if (!m_call)
+        return;
+    const State state = m_call->getState();
+    if (state == State::End || state == State::Released || state == State::Error)
+        return;
+    // The BYE belonged to no dialog of this call; the window has closed all the same.
+    qCWarning(lcCalls) << "a BYE with the call's Call-ID did not end it; hanging up";
+    m_call->terminate();
 }
 
 void CCallSession::OnAuthenticationTimeout()

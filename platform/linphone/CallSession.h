@@ -29,6 +29,12 @@ public:
     bool mediaActive() const;
     void OnCallState(linphone::Call::State state);
     void OnDtmfReceived(int dtmf);
+    // The call's Call-ID, as the far end's requests carry it.
+    QByteArray callId() const;
+    // The far end's BYE has arrived and is not read yet: the call ends for the program
+    // now, while the library stops the streams and writes its history when it reads it.
+    // False when the call had already ended.
+    bool OnRemoteHangUpArriving();
     // Credentials for a challenged INVITE did not come: the call fails.
     void OnAuthenticationTimeout();
     // Drops the library's call before the core stops.
@@ -37,6 +43,7 @@ public:
 private:
     void Disconnect(HRESULT status, const QString& text);
     void PostMedia(RTC_MEDIA_EVENT_TYPE type, RTC_MEDIA_EVENT_REASON reason);
+    void EndIfStillUp();
     std::shared_ptr<CParticipant> remote() const;
 
     std::shared_ptr<linphone::Call> m_call;

@@ -106,6 +106,13 @@ HRESULT CCoreHost::Start(const std::shared_ptr<linphone::CoreListener>& listener
     factory->setDataDir(dir);
     factory->setConfigDir(dir);
     factory->setDownloadDir(dir);
+    // The media library loads every plugin of its plugins folder; Debian's only one
+    // is a video display that brings Qt 5 into the process. Calls need none of them:
+    // the audio filters are built in.
+    const QString plugins = m_dataDir + QStringLiteral("/media-plugins");
+    if (!QDir().mkpath(plugins))
+        return E_FAIL;
+    factory->setMspluginsDir(Std(plugins));
     m_core = factory->createCoreWithConfig(CreateConfig(), nullptr);
     if (!m_core)
         return E_FAIL;
@@ -146,6 +153,10 @@ std::shared_ptr<linphone::Config> CCoreHost::CreateConfig() const
     config->setInt("sip", "inc_timeout", kIncomingCallTimeoutS);
     config->setInt("sip", "refresher_retry_after", kRefreshRetryMs);
     config->setInt("sip", "guess_hostname", 0);
+    // The window tells how a call ended, and the program rings by itself: the
+    // library's own end-of-call beep would only start a tone stream after each call.
+    // Ringback for outgoing calls is not one of these tones and stays.
+    config->setInt("sound", "tone_indications", 0);
     config->setInt("video", "capture", 0);
     config->setInt("video", "display", 0);
     config->setInt("video", "automatically_initiate", 0);

@@ -101,8 +101,12 @@ void CCorePump::ClearNotifiers()
 
 void CCorePump::OnSocketActivated(int fd)
 {
-    if (m_iterating)
+    if (m_iterating || m_holdingArrival)
         return;
+    if (m_arrivalWatcher && m_arrivalWatcher(PeekDatagram(fd))) {
+        IterateAfterPostedEvents();
+        return;
+    }
     const qint64 queuedBefore = QueuedBytes(fd);
     RunIteration();
     // The stack takes one message per iteration; while it works a burst off, the
@@ -120,8 +124,38 @@ void CCorePump::OnSocketActivated(int fd)
     Schedule();
 }
 
+void CCorePump::IterateAfterPostedEvents()
+{
+    // The events were posted to the layer's hub, whose sinks post them on to the
+    // program: two turns of the posted events, then the stack takes the datagram.
+    m_holdingArrival = true;
+    SetNotifiersEnabled(false);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_holdingArrival = false;
+                    SetNotifiersEnabled(true);
+                    RunIteration();
+                    Poke();
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void CCorePump::SetNotifiersEnabled(bool enabled)
+{
+    for (auto& notifier : m_notifiers)
+        notifier->setEnabled(enabled);
+}
+
 void CCorePump::OnTimer()
 {
+    if (m_holdingArrival)
+        return; // the held datagram is read once the program has had its events
     RunIteration();
     // Connections to servers come and go; listening sockets only change with the
     // transports. Sockets left to the timer as stuck get another chance.

@@ -25,7 +25,7 @@ public:
     // Burst: how long the pump keeps iterating quickly after activity.
     static constexpr int kFastPeriodMs = 1;
     static constexpr int kBurstMs = 300;
-    static constexpr int kMediaPeriodMs = 20;
+    static constexpr int kMediaPeriodMs = 50;
     static constexpr int kSettlingPeriodMs = 1000;
     static constexpr int kSettlingMs = 15000;
     static constexpr int kIdlePeriodMs = 5000;
@@ -47,6 +47,11 @@ public:
     void AddSipPeer(const QHostAddress& address, int port);
     // Looks again for the core's sockets (they change with transports and connections).
     void RescanSockets();
+    // Sees each datagram that arrives on a SIP socket before the stack reads it. When it
+    // returns true, it has posted events that must reach the program first: the stack
+    // reads the datagram only once the events posted until then have been handled.
+    using ArrivalWatcher = std::function<bool(const QByteArray& datagram)>;
+    void SetArrivalWatcher(ArrivalWatcher watcher) { m_arrivalWatcher = std::move(watcher); }
 
     int iterationCount() const { return m_iterations; }
 
@@ -56,8 +61,12 @@ private:
     void Schedule();
     void RunIteration();
     void ClearNotifiers();
+    void SetNotifiersEnabled(bool enabled);
+    void IterateAfterPostedEvents();
 
     std::function<void()> m_iterate;
+    ArrivalWatcher m_arrivalWatcher;
+    bool m_holdingArrival = false;
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_fastUntilMs = 0;

@@ -7,6 +7,7 @@
 #include "MessageSession.h"
 #include "PresenceService.h"
 #include "SipAddress.h"
+#include "SipRequestText.h"
 
 #include <linphone++/linphone.hh>
 
@@ -140,6 +141,7 @@ HRESULT CLinphoneClient::Initialize()
     if (FAILED(hr))
         return hr;
     m_stage = Stage::Running;
+    m_host->pump().SetArrivalWatcher([this](const QByteArray& datagram) { return OnSipArrival(datagram); });
     ApplyListening();
     m_host->SetUserAgent(m_clientName, m_clientVersion);
     m_audio->Start();
@@ -600,6 +602,18 @@ void CLinphoneClient::OnAuthenticationTimeout(const QString& domain)
     const auto calls = m_calls;
     for (const auto& session : calls)
         session->OnAuthenticationTimeout();
+}
+
+bool CLinphoneClient::OnSipArrival(const QByteArray& datagram)
+{
+    if (!running())
+        return false;
+    const QByteArray callId = CallIdOfBye(datagram);
+    if (callId.isEmpty())
+        return false;
+    const auto it = std::find_if(m_calls.begin(), m_calls.end(),
+                                 [&callId](const auto& session) { return session->callId() == callId; });
+    return it != m_calls.end() && (*it)->OnRemoteHangUpArriving();
 }
 
 void CLinphoneClient::OnNetworkReachable(bool reachable)

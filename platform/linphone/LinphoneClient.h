@@ -122,6 +122,7 @@ private:
     void OnAuthenticationRequested(const std::string& domain);
     void OnAuthenticationTimeout(const QString& domain);
     void OnNetworkReachable(bool reachable);
+    bool OnSipArrival(const QByteArray& datagram);
     void OnGlobalState(int state);
     void ContinueShutdown(bool force);
     void FinishShutdown();

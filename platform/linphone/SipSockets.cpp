@@ -76,6 +76,15 @@ bool IsReadable(int fd)
     return poll(&entry, 1, 0) > 0 && (entry.revents & POLLIN);
 }
 
+QByteArray PeekDatagram(int fd)
+{
+    // A SIP request over UDP fits one datagram of at most 64 KB.
+    QByteArray datagram(65536, Qt::Uninitialized);
+    const ssize_t got = recv(fd, datagram.data(), static_cast<size_t>(datagram.size()), MSG_PEEK | MSG_DONTWAIT);
+    datagram.resize(got > 0 ? got : 0);
+    return datagram;
+}
+
 qint64 QueuedBytes(int fd)
 {
     quint32 memory[SK_MEMINFO_VARS] = {};

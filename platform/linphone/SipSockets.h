@@ -2,6 +2,7 @@
 // the event loop run the stack the moment a request or an answer arrives.
 #pragma once
 
+#include <QByteArray>
 #include <QHostAddress>
 
 #include <set>
@@ -25,6 +26,9 @@ bool IsSipSocket(int fd, const SipSocketFilter& filter);
 
 // Whether data is waiting on the descriptor.
 bool IsReadable(int fd);
+
+// The next datagram waiting on the socket, left in place for the stack; empty if none.
+QByteArray PeekDatagram(int fd);
 
 // How many bytes wait in the socket's receive queue (every datagram, not only the
 // next one); -1 if the system does not say.

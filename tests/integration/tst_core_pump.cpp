@@ -18,10 +18,12 @@ private slots:
     void cleanup();
     void burstIsWorkedOffWhileItLasts();
     void unreadSocketDoesNotSpinTheLoop();
+    void watchedArrivalWaitsForThePostedEvents();
 
 private:
     // Sends the datagrams to the stack's socket, as fast as the system takes them.
     void SendBurst(int count);
+    void SendDatagram(const QByteArray& datagram);
     int OpenUdpSocket(quint16 port = 0);
 
     int m_stackSocket = -1;
@@ -66,16 +68,20 @@ void TestCorePump::cleanup()
 
 void TestCorePump::SendBurst(int count)
 {
+    const QByteArray datagram(600, 'x'); // about the size of a SIP answer
+    for (int i = 0; i < count; ++i)
+        SendDatagram(datagram);
+}
+
+void TestCorePump::SendDatagram(const QByteArray& datagram)
+{
     sockaddr_in target{};
     target.sin_family = AF_INET;
     target.sin_port = htons(m_stackPort);
     target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const QByteArray datagram(600, 'x'); // about the size of a SIP answer
-    for (int i = 0; i < count; ++i) {
-        QCOMPARE(::sendto(m_senderSocket, datagram.constData(), datagram.size(), 0,
-                          reinterpret_cast<const sockaddr*>(&target), sizeof(target)),
-                 datagram.size());
-    }
+    QCOMPARE(::sendto(m_senderSocket, datagram.constData(), datagram.size(), 0,
+                      reinterpret_cast<const sockaddr*>(&target), sizeof(target)),
+             datagram.size());
 }
 
 void TestCorePump::burstIsWorkedOffWhileItLasts()
@@ -114,6 +120,44 @@ void TestCorePump::unreadSocketDoesNotSpinTheLoop()
     // Spinning would be tens of thousands of iterations in a second; a fast burst
     // of the timer is a few hundred.
     QVERIFY2(pump.iterationCount() < 2000, qPrintable(QString::number(pump.iterationCount())));
+    pump.Stop();
+}
+
+// A datagram the watcher reports on is read by the stack only after the events
+// it posted have gone the whole way to the program: from the layer's hub to its
+// sink, and from the sink to the engine, each a turn of the posted events.
+void TestCorePump::watchedArrivalWaitsForThePostedEvents()
+{
+    QStringList order;
+    QObject program;
+    CCorePump pump([&] {
+        char buffer[2048];
+        const ssize_t got = ::recv(m_stackSocket, buffer, sizeof(buffer), MSG_DONTWAIT);
+        if (got > 0)
+            order << QStringLiteral("stack read ") + QString::fromLatin1(buffer, got);
+    });
+    pump.SetArrivalWatcher([&](const QByteArray& datagram) {
+        if (!datagram.startsWith("BYE"))
+            return false;
+        QMetaObject::invokeMethod(
+            &program,
+            [&] {
+                QMetaObject::invokeMethod(
+                    &program, [&] { order << QStringLiteral("program told"); }, Qt::QueuedConnection);
+            },
+            Qt::QueuedConnection);
+        return true;
+    });
+    pump.SetSipPorts({m_stackPort});
+    pump.Start();
+    QTest::qWait(50);
+
+    SendDatagram("OPTIONS");
+    QTRY_COMPARE_WITH_TIMEOUT(order.size(), 1, 5000);
+    SendDatagram("BYE");
+    QTRY_COMPARE_WITH_TIMEOUT(order.size(), 3, 5000);
+    QCOMPARE(order, QStringList({QStringLiteral("stack read OPTIONS"), QStringLiteral("program told"),
+                                 QStringLiteral("stack read BYE")}));
     pump.Stop();
 }
 
