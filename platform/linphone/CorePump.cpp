@@ -103,9 +103,12 @@ void CCorePump::OnSocketActivated(int fd)
 {
     if (m_iterating || m_holdingArrival)
         return;
-    if (m_arrivalWatcher && m_arrivalWatcher(PeekDatagram(fd))) {
-        IterateAfterPostedEvents();
-        return;
+    if (m_arrivalWatcher) {
+        const SPeekedDatagram peeked = PeekDatagram(fd);
+        if (m_arrivalWatcher(reinterpret_cast<const sockaddr*>(&peeked.sender), peeked.bytes)) {
+            IterateAfterPostedEvents();
+            return;
+        }
     }
     const qint64 queuedBefore = QueuedBytes(fd);
     RunIteration();

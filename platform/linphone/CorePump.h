@@ -50,7 +50,7 @@ public:
     // Sees each datagram that arrives on a SIP socket before the stack reads it. When it
     // returns true, it has posted events that must reach the program first: the stack
     // reads the datagram only once the events posted until then have been handled.
-    using ArrivalWatcher = std::function<bool(const QByteArray& datagram)>;
+    using ArrivalWatcher = std::function<bool(const sockaddr* sender, const QByteArray& datagram)>;
     void SetArrivalWatcher(ArrivalWatcher watcher) { m_arrivalWatcher = std::move(watcher); }
 
     int iterationCount() const { return m_iterations; }

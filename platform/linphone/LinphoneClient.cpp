@@ -141,7 +141,12 @@ HRESULT CLinphoneClient::Initialize()
     if (FAILED(hr))
         return hr;
     m_stage = Stage::Running;
-    m_host->pump().SetArrivalWatcher([this](const QByteArray& datagram) { return OnSipArrival(datagram); });
+    // Only what the guard lets through may end a call early: a hang-up from anyone
+    // else never reaches the library either.
+    m_host->pump().SetArrivalWatcher([this](const sockaddr* sender, const QByteArray& datagram) {
+        return m_host->guard().WouldAdmit(sender, {datagram.constData(), static_cast<size_t>(datagram.size())}) &&
+               OnSipArrival(datagram);
+    });
     ApplyListening();
     m_host->SetUserAgent(m_clientName, m_clientVersion);
     m_audio->Start();

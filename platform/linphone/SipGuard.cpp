@@ -135,17 +135,25 @@ bool CSipGuard::FromServer(const sockaddr* sender, bool anyPort) const
     });
 }
 
+const char* CSipGuard::Refusal(const sockaddr* sender, std::string_view datagram) const
+{
+    if (m_serviceOnly && !FromServer(sender, false))
+        return "not from the service";
+    const SipVerdict verdict = ScreenSipMessage(datagram);
+    return verdict == SipVerdict::Accepted ? nullptr : Describe(verdict);
+}
+
 bool CSipGuard::Admits(const sockaddr* sender, std::string_view datagram)
 {
-    if (m_serviceOnly && !FromServer(sender, false)) {
-        NoteDropped(sender, "not from the service");
-        return false;
-    }
-    const SipVerdict verdict = ScreenSipMessage(datagram);
-    if (verdict == SipVerdict::Accepted)
-        return true;
-    NoteDropped(sender, Describe(verdict));
-    return false;
+    const char* refusal = Refusal(sender, datagram);
+    if (refusal)
+        NoteDropped(sender, refusal);
+    return !refusal;
+}
+
+bool CSipGuard::WouldAdmit(const sockaddr* sender, std::string_view datagram) const
+{
+    return !Refusal(sender, datagram);
 }
 
 void CSipGuard::NoteDropped(const sockaddr* sender, const char* reason)

@@ -42,6 +42,8 @@ public:
 
     // Whether the library may see this datagram; counts and logs what it may not.
     bool Admits(const sockaddr* sender, std::string_view datagram);
+    // The same judgement for a look ahead of the read, which counts nothing.
+    bool WouldAdmit(const sockaddr* sender, std::string_view datagram) const;
     // A read of the library on a connection to the SIP port: hands over whole
     // messages that pass, and ends the connection at one that does not.
     ssize_t ReadStream(int fd, void* buffer, size_t length, int flags);
@@ -53,6 +55,8 @@ private:
     };
 
     bool FromServer(const sockaddr* sender, bool anyPort) const;
+    // Why a datagram may not reach the library; null when it may.
+    const char* Refusal(const sockaddr* sender, std::string_view datagram) const;
     void NoteDropped(const sockaddr* sender, const char* reason);
 
     const bool m_serviceOnly;

@@ -76,13 +76,15 @@ bool IsReadable(int fd)
     return poll(&entry, 1, 0) > 0 && (entry.revents & POLLIN);
 }
 
-QByteArray PeekDatagram(int fd)
+SPeekedDatagram PeekDatagram(int fd)
 {
     // A SIP request over UDP fits one datagram of at most 64 KB.
-    QByteArray datagram(65536, Qt::Uninitialized);
-    const ssize_t got = recv(fd, datagram.data(), static_cast<size_t>(datagram.size()), MSG_PEEK | MSG_DONTWAIT);
-    datagram.resize(got > 0 ? got : 0);
-    return datagram;
+    SPeekedDatagram peeked{QByteArray(65536, Qt::Uninitialized), {}};
+    socklen_t senderLength = sizeof(peeked.sender);
+    const ssize_t got = recvfrom(fd, peeked.bytes.data(), static_cast<size_t>(peeked.bytes.size()),
+                                 MSG_PEEK | MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&peeked.sender), &senderLength);
+    peeked.bytes.resize(got > 0 ? got : 0);
+    return peeked;
 }
 
 qint64 QueuedBytes(int fd)

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QHostAddress>
 
+#include <sys/socket.h>
+
 #include <set>
 #include <utility>
 #include <vector>
@@ -27,8 +29,13 @@ bool IsSipSocket(int fd, const SipSocketFilter& filter);
 // Whether data is waiting on the descriptor.
 bool IsReadable(int fd);
 
-// The next datagram waiting on the socket, left in place for the stack; empty if none.
-QByteArray PeekDatagram(int fd);
+// The next datagram waiting on the socket, left in place for the stack, and who
+// sent it; empty if none.
+struct SPeekedDatagram {
+    QByteArray bytes;
+    sockaddr_storage sender{};
+};
+SPeekedDatagram PeekDatagram(int fd);
 
 // How many bytes wait in the socket's receive queue (every datagram, not only the
 // next one); -1 if the system does not say.

@@ -136,7 +136,7 @@ void TestCorePump::watchedArrivalWaitsForThePostedEvents()
         if (got > 0)
             order << QStringLiteral("stack read ") + QString::fromLatin1(buffer, got);
     });
-    pump.SetArrivalWatcher([&](const QByteArray& datagram) {
+    pump.SetArrivalWatcher([&](const sockaddr*, const QByteArray& datagram) {
         if (!datagram.startsWith("BYE"))
             return false;
         QMetaObject::invokeMethod(

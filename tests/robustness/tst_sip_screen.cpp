@@ -1,11 +1,14 @@
 // What the SIP guard lets through to the library: legitimate traffic of every
 // kind the phone receives passes; each bound and each well-formedness rule
 // rejects at its edge.
+#include "platform/linphone/SipGuard.h"
 #include "platform/linphone/SipScreen.h"
 
 #include <QtTest>
 
 #include <string>
+
+#include <netinet/in.h>
 
 Q_DECLARE_METATYPE(SipVerdict)
 
@@ -177,6 +180,30 @@ private slots:
         QFETCH(int, length);
         const std::optional<std::size_t> framed = SipFramedLength(std::string_view(bytes.constData(), bytes.size()));
         QCOMPARE(framed ? int(*framed) : -1, length);
+    }
+
+    // The pump looks at a datagram before the library reads it (a hang-up ends the call
+    // early): that look must refuse what the read will drop, and count nothing itself.
+    void aLookAheadJudgesAsTheReadDoesWithoutCounting()
+    {
+        CSipGuard guard(true);
+        guard.AddServer(QHostAddress::LocalHost, 5060);
+        auto from = [](quint16 port) {
+            sockaddr_in sender{};
+            sender.sin_family = AF_INET;
+            sender.sin_port = htons(port);
+            sender.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            return sender;
+        };
+        const std::string bye = Message(Request("BYE"));
+        const sockaddr_in server = from(5060), stranger = from(5999);
+        QVERIFY(guard.WouldAdmit(reinterpret_cast<const sockaddr*>(&server), bye));
+        QVERIFY(!guard.WouldAdmit(reinterpret_cast<const sockaddr*>(&stranger), bye));
+        QVERIFY(!guard.WouldAdmit(reinterpret_cast<const sockaddr*>(&server),
+                                  Message(Request("BYE"), {}, {}, Named(kMaxDisplayName + 1))));
+        QCOMPARE(guard.dropped(), quint64(0));
+        QVERIFY(!guard.Admits(reinterpret_cast<const sockaddr*>(&stranger), bye));
+        QCOMPARE(guard.dropped(), quint64(1));
     }
 };
 
