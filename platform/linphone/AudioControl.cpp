@@ -132,6 +132,23 @@ void CAudioControl::ApplyVolume(RTC_AUDIO_DEVICE device)
         engine->setPlaybackGainDb(GainDb(m_volume[device]));
     else
         engine->setMicGainDb(GainDb(m_volume[device]));
+    if (auto session = m_client.ActiveCall())
+        ApplyDeviceVolume(*session, device);
+}
+
+// The library's gains act on what files play and record; a sound device of a call
+// follows only its own volume. Sound servers scale that volume as a cube (as
+// PulseAudio does): the cube root keeps the heard amplitude proportional to the
+// slider, as it is in file mode.
+void CAudioControl::ApplyDeviceVolume(CCallSession& session, RTC_AUDIO_DEVICE device)
+{
+    if (usesFiles() || !session.call())
+        return;
+    const auto share = static_cast<float>(std::cbrt(static_cast<double>(m_volume[device]) / kMaxVolume));
+    if (device == RTCAD_SPEAKER)
+        session.call()->setSpeakerVolumeGain(share);
+    else
+        session.call()->setMicrophoneVolumeGain(share);
 }
 
 HRESULT CAudioControl::GetVolume(RTC_AUDIO_DEVICE device, int& level) const
@@ -185,18 +202,20 @@ HRESULT CAudioControl::PutMuted(RTC_AUDIO_DEVICE device, bool muted)
     return S_OK;
 }
 
-// In file mode the play file stands in for the microphone, but the library mixes it
-// in after the microphone's mute: what is sent is silenced by pausing the call's
-// file player instead.
+// The core's switch reaches only calls yet to come: a running call is muted on its
+// own. In file mode the play file stands in for the microphone, but the library
+// mixes it in after the microphone's mute: what is sent is silenced by pausing the
+// call's file player as well.
 void CAudioControl::ApplyMicrophoneMute(CCallSession& session)
 {
-    if (!usesFiles() || !session.call())
+    if (!session.call())
         return;
-    const auto player = session.call()->getPlayer();
+    const bool muted = m_muted[RTCAD_MICROPHONE];
+    session.call()->setMicrophoneMuted(muted);
+    const auto player = usesFiles() ? session.call()->getPlayer() : nullptr;
     if (!player)
         return;
     using State = linphone::Player::State;
-    const bool muted = m_muted[RTCAD_MICROPHONE];
     int status = 0;
     if (muted && player->getState() == State::Playing)
         status = player->pause();
@@ -212,6 +231,8 @@ void CAudioControl::OnCallMediaStarted(CCallSession& session)
         return;
     session.call()->setSpeakerMuted(m_muted[RTCAD_SPEAKER]);
     ApplyMicrophoneMute(session);
+    for (RTC_AUDIO_DEVICE device : {RTCAD_SPEAKER, RTCAD_MICROPHONE})
+        ApplyDeviceVolume(session, device);
     if (!usesFiles() && !hasCaptureDevice())
         SendSilence(session);
 }

@@ -1,0 +1,38 @@
+// A private PulseAudio server with virtual devices, as a desktop session would
+// offer them: two speakers (null sinks, whose monitors can be recorded) and a
+// microphone that always picks up a known sine tone. Its runtime folder lives in
+// the test's folder; PULSE_SERVER points every later client at it. Stopped by PID.
+#pragma once
+
+#include "ChildProcess.h"
+
+#include <QString>
+
+class CPulseRig {
+public:
+    static constexpr double kMicrophoneTone = 440;
+    // Device names as the media library lists them.
+    static const QString kSpeakerName;
+    static const QString kHeadsetName;
+    static const QString kMicrophoneName;
+
+    explicit CPulseRig(const QString& folder);
+    ~CPulseRig();
+
+    // Starts the server and waits until it answers; false with error() if not.
+    bool Start();
+    const QString& error() const { return m_error; }
+    // Address for PULSE_SERVER.
+    QString server() const;
+
+    // Records what the speaker (or the headset) plays for the time into a 16-bit
+    // mono WAV file, keeping the event loop running; false if nothing was recorded.
+    bool RecordSpeaker(const QString& wav, int milliseconds, bool headset = false) const;
+
+private:
+    bool Answers() const;
+
+    QString m_folder;
+    CChildProcess m_server;
+    QString m_error;
+};
