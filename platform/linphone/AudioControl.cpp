@@ -297,7 +297,9 @@ HRESULT CAudioControl::MediaCapabilities(int& capabilities) const
     if (!engine)
         return RTC_E_INVALID_STATE;
     if (usesFiles()) {
-        capabilities = RTCMT_AUDIO_SEND | RTCMT_AUDIO_RECEIVE;
+        // Without a play file the file mode only sends silence: there is no microphone.
+        const bool sends = !m_client.host().options().playFile.isEmpty();
+        capabilities = RTCMT_AUDIO_RECEIVE | (sends ? RTCMT_AUDIO_SEND : 0);
         return S_OK;
     }
     capabilities = 0;
