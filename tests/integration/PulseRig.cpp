@@ -4,7 +4,6 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -34,38 +33,10 @@ QString CPulseRig::server() const
 
 bool CPulseRig::Start()
 {
-    const QDir folder(m_folder);
-    const QString script = folder.filePath(QStringLiteral("rig.pa"));
-    QFile file(script);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        m_error = QStringLiteral("cannot write ") + script;
-        return false;
-    }
-    // Every device runs at the calls' rate: a sink that changes its rate for a new
-    // stream leaves a recording of its monitor without data.
-    file.write(QStringLiteral("load-module module-native-protocol-unix auth-anonymous=1 socket=%1\n"
-                              "load-module module-null-sink sink_name=rig_speaker rate=48000 "
-                              "sink_properties=device.description=%2\n"
-                              "load-module module-null-sink sink_name=rig_headset rate=48000 "
-                              "sink_properties=device.description=%3\n"
-                              "load-module module-sine-source source_name=rig_microphone rate=48000 frequency=%4 "
-                              "source_properties=device.description=%5\n"
-                              "set-default-sink rig_speaker\n"
-                              "set-default-source rig_microphone\n")
-                   .arg(folder.filePath(QStringLiteral("native")), kSpeakerName, kHeadsetName)
-                   .arg(kMicrophoneTone)
-                   .arg(kMicrophoneName)
-                   .toUtf8());
-    file.close();
-    // The server keeps its own files (pid, cookie) in the runtime folder of the test.
-    qputenv("PULSE_RUNTIME_PATH", folder.filePath(QStringLiteral("runtime")).toUtf8());
     qputenv("PULSE_SERVER", server().toUtf8());
-    if (!m_server.Start(QStringLiteral("pulseaudio"),
-                        {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
-                         QStringLiteral("--disable-shm"), QStringLiteral("--use-pid-file=no"),
-                         QStringLiteral("--log-target=stderr"), QStringLiteral("-F"), script},
-                        QString())) {
-        m_error = QStringLiteral("pulseaudio did not start");
+    if (!m_server.Start(QStringLiteral(ORVALO_SOURCE_DIR "/scripts/audio-rig"), {m_folder},
+                        QStringLiteral("export PULSE_SERVER"))) {
+        m_error = QStringLiteral("the rig did not start: ") + m_server.output();
         return false;
     }
     const QDeadlineTimer deadline(kStartMs);

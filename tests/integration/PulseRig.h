@@ -1,7 +1,8 @@
-// A private PulseAudio server with virtual devices, as a desktop session would
-// offer them: two speakers (null sinks, whose monitors can be recorded) and a
-// microphone that always picks up a known sine tone. Its runtime folder lives in
-// the test's folder; PULSE_SERVER points every later client at it. Stopped by PID.
+// The private PulseAudio server of scripts/audio-rig, with virtual devices as a
+// desktop session would offer them: two speakers (null sinks, whose monitors can
+// be recorded) and a microphone that always picks up a known sine tone. Its
+// files live in the test's folder; PULSE_SERVER points every later client at it.
+// Stopped by PID.
 #pragma once
 
 #include "ChildProcess.h"
@@ -10,8 +11,8 @@
 
 class CPulseRig {
 public:
+    // As the script sets them up; the names as the media library lists them.
     static constexpr double kMicrophoneTone = 440;
-    // Device names as the media library lists them.
     static const QString kSpeakerName;
     static const QString kHeadsetName;
     static const QString kMicrophoneName;
