@@ -54,13 +54,26 @@ bool CPulseRig::Answers() const
 {
     if (!QFileInfo::exists(QDir(m_folder).filePath(QStringLiteral("native"))))
         return false;
+    return Pactl({QStringLiteral("info")});
+}
+
+bool CPulseRig::MuteMicrophone(bool muted) const
+{
+    return Pactl({QStringLiteral("set-source-mute"), QStringLiteral("rig_microphone"),
+                  muted ? QStringLiteral("1") : QStringLiteral("0")});
+}
+
+bool CPulseRig::Pactl(const QStringList& arguments)
+{
     QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
+    pactl.start(QStringLiteral("pactl"), arguments);
     return pactl.waitForFinished(2000) && pactl.exitStatus() == QProcess::NormalExit && pactl.exitCode() == 0;
 }
 
-bool CPulseRig::RecordSpeaker(const QString& wav, int milliseconds, bool headset) const
+bool CPulseRig::RecordSpeaker(const QString& wav, int milliseconds, bool headset,
+                              const std::function<void()>& whenRecording) const
 {
+    constexpr qint64 kWavHeaderBytes = 44;
     const QString monitor = headset ? QStringLiteral("rig_headset.monitor") : QStringLiteral("rig_speaker.monitor");
     CChildProcess recorder;
     if (!recorder.Start(QStringLiteral("parecord"),
@@ -69,10 +82,17 @@ bool CPulseRig::RecordSpeaker(const QString& wav, int milliseconds, bool headset
                          QStringLiteral("--channels=1"), QStringLiteral("--rate=%1").arg(kRecordRate), wav},
                         QString()))
         return false;
+    // The stream takes from a tenth of a second to a second to deliver its first
+    // samples: the time counts from there.
+    const QDeadlineTimer deadline(kStartMs);
+    while (QFileInfo(wav).size() <= kWavHeaderBytes && !deadline.hasExpired())
+        CEventQueue::Pump(10);
+    if (whenRecording)
+        whenRecording();
     CEventQueue::Pump(milliseconds);
     // parecord finishes the file on SIGTERM; what it still buffers is lost, hence the short latency.
     const int status = recorder.Stop();
-    if (status != 0 || QFileInfo(wav).size() <= 44) {
+    if (status != 0 || QFileInfo(wav).size() <= kWavHeaderBytes) {
         qWarning("parecord ended with %d: %s", status, qPrintable(recorder.output()));
         return false;
     }

@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class CPulseRig {
 public:
     // As the script sets them up; the names as the media library lists them.
@@ -28,9 +30,16 @@ public:
 
     // Records what the speaker (or the headset) plays for the time into a 16-bit
     // mono WAV file, keeping the event loop running; false if nothing was recorded.
-    bool RecordSpeaker(const QString& wav, int milliseconds, bool headset = false) const;
+    // whenRecording runs once the recording has begun.
+    bool RecordSpeaker(const QString& wav, int milliseconds, bool headset = false,
+                       const std::function<void()>& whenRecording = {}) const;
+
+    // Silences the microphone's tone, or lets it through again; false if the server refused.
+    bool MuteMicrophone(bool muted) const;
 
 private:
+    // Runs pactl with the arguments; true if it succeeded.
+    static bool Pactl(const QStringList& arguments);
     bool Answers() const;
 
     QString m_folder;

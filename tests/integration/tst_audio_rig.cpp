@@ -29,6 +29,8 @@ constexpr double kPitchTolerance = 0.15;
 // The speaker starts playing about a second after the call connected.
 constexpr int kPlaybackStartMs = 2500;
 constexpr int kMutedMs = 3000;
+// The tuning dialog's meter shows a change after a few of its updates.
+constexpr int kLevelSettleMs = 1000;
 // Below this RMS (full scale 1.0) a recording counts as silent: about -66 dBFS.
 constexpr double kSilentRms = 0.0005;
 
@@ -124,7 +126,10 @@ void TestAudioRig::tuningDialogListsPlaysAndMeasuresTheRigsDevices()
     const QString testTone = Folder(QStringLiteral("tuning")) + QStringLiteral("/test-tone.wav");
     QStringList microphones, speakers;
     int level = -1;
+    int quietLevel = -1;
     bool recorded = false;
+    // The microphone starts silent, and its tone comes while the dialog is open.
+    QVERIFY(m_rig->MuteMicrophone(true));
     CModalDriver driver;
     driver.WhenOpen<QDialog>(
         [&](QDialog& dialog) {
@@ -134,10 +139,14 @@ void TestAudioRig::tuningDialogListsPlaysAndMeasuresTheRigsDevices()
                 microphones << microphone->itemText(i);
             for (int i = 0; i < speaker->count(); ++i)
                 speakers << speaker->itemText(i);
+            auto* meter = dialog.findChild<QProgressBar*>(QStringLiteral("level"));
+            CEventQueue::Pump(kLevelSettleMs);
+            quietLevel = meter->value();
+            m_rig->MuteMicrophone(false);
             speaker->setCurrentIndex(speaker->findText(CPulseRig::kHeadsetName));
-            dialog.findChild<QPushButton*>(QStringLiteral("testTone"))->click();
-            recorded = m_rig->RecordSpeaker(testTone, kListenMs, true);
-            level = dialog.findChild<QProgressBar*>(QStringLiteral("level"))->value();
+            auto* play = dialog.findChild<QPushButton*>(QStringLiteral("testTone"));
+            recorded = m_rig->RecordSpeaker(testTone, kListenMs, true, [play] { play->click(); });
+            level = meter->value();
             dialog.accept();
         },
         10000);
@@ -149,6 +158,7 @@ void TestAudioRig::tuningDialogListsPlaysAndMeasuresTheRigsDevices()
     QVERIFY(recorded);
     QVERIFY(Measure(Loaded(testTone), kTestTone).share > kMinToneShare);
     // The rig's microphone picks up a tone at half of full scale.
+    QVERIFY2(quietLevel >= 0 && quietLevel < 10, qPrintable(QString::number(quietLevel)));
     QVERIFY2(level > 50, qPrintable(QString::number(level)));
 
     // The next call plays on the headset, and nothing on the default speaker.
