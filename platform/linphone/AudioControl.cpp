@@ -139,12 +139,14 @@ void CAudioControl::ApplyVolume(RTC_AUDIO_DEVICE device)
 // The library's gains act on what files play and record; a sound device of a call
 // follows only its own volume. Sound servers scale that volume as a cube (as
 // PulseAudio does): the cube root keeps the heard amplitude proportional to the
-// slider, as it is in file mode.
+// slider, as it is in file mode. The call's speaker mute alone still let a device
+// play at about -24 dB: a muted speaker gets no volume.
 void CAudioControl::ApplyDeviceVolume(CCallSession& session, RTC_AUDIO_DEVICE device)
 {
     if (usesFiles() || !session.call())
         return;
-    const auto share = static_cast<float>(std::cbrt(static_cast<double>(m_volume[device]) / kMaxVolume));
+    const int level = device == RTCAD_SPEAKER && m_muted[device] ? 0 : m_volume[device];
+    const auto share = static_cast<float>(std::cbrt(static_cast<double>(level) / kMaxVolume));
     if (device == RTCAD_SPEAKER)
         session.call()->setSpeakerVolumeGain(share);
     else
@@ -198,6 +200,7 @@ HRESULT CAudioControl::PutMuted(RTC_AUDIO_DEVICE device, bool muted)
             ApplyMicrophoneMute(*session);
     } else if (session && session->call()) {
         session->call()->setSpeakerMuted(muted);
+        ApplyDeviceVolume(*session, device);
     }
     return S_OK;
 }

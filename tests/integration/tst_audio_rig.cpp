@@ -180,7 +180,8 @@ void TestAudioRig::tuningDialogListsPlaysAndMeasuresTheRigsDevices()
 
 // One call with the rig's microphone and speaker: the peer hears the rig's tone and
 // the speaker plays the peer's; the speaker's level follows its slider down to
-// silence, and while the microphone is muted the peer hears nothing.
+// silence, a muted speaker (Hold) plays nothing, and while the microphone is muted
+// (Mute, Hold) the peer hears nothing.
 void TestAudioRig::callCarriesBothTonesAndFollowsVolumeAndMute()
 {
     const QString folder = Folder(QStringLiteral("call"));
@@ -212,6 +213,12 @@ void TestAudioRig::callCarriesBothTonesAndFollowsVolumeAndMute()
         louder = heard.rms;
     }
     QCOMPARE(alice.client().put_Volume(RTCAD_SPEAKER, 0xFFFF), S_OK);
+
+    // Hold turns the speaker off, whatever its slider shows.
+    QCOMPARE(alice.client().put_AudioMuted(RTCAD_SPEAKER, true), S_OK);
+    QVERIFY(m_rig->RecordSpeaker(folder + QStringLiteral("/speaker-held.wav"), kListenMs));
+    QCOMPARE(alice.client().put_AudioMuted(RTCAD_SPEAKER, false), S_OK);
+    QVERIFY(Measure(Loaded(folder + QStringLiteral("/speaker-held.wav")), kPeerTone).rms < kSilentRms);
 
     // Microphone muted for a while, then open again. The far end's recording runs a
     // second or two behind the call and not quite at the clock's pace: the silence
