@@ -118,11 +118,12 @@ bool TestAudioRig::StartPeer(CChildProcess& peer, const QString& recording)
 
 // The dialog offers the rig's devices by name, plays its test tone on the chosen
 // speaker, shows the microphone's tone as a level, and the next call uses the
-// speaker chosen in it.
+// speaker chosen in it, after a restart too.
 void TestAudioRig::tuningDialogListsPlaysAndMeasuresTheRigsDevices()
 {
-    CEndpoint alice(Folder(QStringLiteral("alice-tuning")));
-    QVERIFY(alice.Logon(*m_service, CEndpoint::kAlice));
+    const QString aliceData = Folder(QStringLiteral("alice-tuning"));
+    auto alice = std::make_unique<CEndpoint>(aliceData);
+    QVERIFY(alice->Logon(*m_service, CEndpoint::kAlice));
     const QString testTone = Folder(QStringLiteral("tuning")) + QStringLiteral("/test-tone.wav");
     QStringList microphones, speakers;
     int level = -1;
@@ -150,7 +151,7 @@ void TestAudioRig::tuningDialogListsPlaysAndMeasuresTheRigsDevices()
             dialog.accept();
         },
         10000);
-    QCOMPARE(alice.client().InvokeTuningWizard(nullptr), S_OK);
+    QCOMPARE(alice->client().InvokeTuningWizard(nullptr), S_OK);
     QVERIFY(driver.Acted());
     QVERIFY2(microphones.contains(CPulseRig::kMicrophoneName), qPrintable(microphones.join(QLatin1Char(','))));
     QVERIFY2(speakers.contains(CPulseRig::kSpeakerName) && speakers.contains(CPulseRig::kHeadsetName),
@@ -161,12 +162,15 @@ void TestAudioRig::tuningDialogListsPlaysAndMeasuresTheRigsDevices()
     QVERIFY2(quietLevel >= 0 && quietLevel < 10, qPrintable(QString::number(quietLevel)));
     QVERIFY2(level > 50, qPrintable(QString::number(level)));
 
-    // The next call plays on the headset, and nothing on the default speaker.
+    // The next call, after a restart, plays on the headset and nothing on the default speaker.
+    QVERIFY(alice->ShutDown());
+    alice = std::make_unique<CEndpoint>(aliceData);
+    QVERIFY(alice->Logon(*m_service, CEndpoint::kAlice));
     CChildProcess peer;
     QVERIFY(StartPeer(peer, QString()));
-    RtcSessionPtr call = alice.Call(CSipService::Uri(CEndpoint::kErin.number));
+    RtcSessionPtr call = alice->Call(CSipService::Uri(CEndpoint::kErin.number));
     QVERIFY(call);
-    QVERIFY(alice.WaitSession(RTCSS_CONNECTED, call));
+    QVERIFY(alice->WaitSession(RTCSS_CONNECTED, call));
     CEventQueue::Pump(kPlaybackStartMs);
     const QString folder = Folder(QStringLiteral("tuned-call"));
     QVERIFY(m_rig->RecordSpeaker(folder + QStringLiteral("/headset.wav"), kListenMs, true));
