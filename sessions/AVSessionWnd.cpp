@@ -79,9 +79,11 @@ HRESULT CAVSessionWnd::OnSessionStateChange(RTC_SESSION_STATE state)
         return S_OK;
     CSessionWnd::OnSessionStateChange(state);
     // The call time counts from the first CONNECTED; a CONNECTED after a hold goes on counting.
-    if (state == RTCSS_CONNECTED && !m_callTimer.isActive())
+    if (state == RTCSS_CONNECTED && !m_callTimer.isActive()) {
+        if (m_seconds == 0 && SendsNoMicrophone())
+            m_noMicrophoneSecondsLeft = kNoMicrophoneSeconds;
         m_callTimer.start();
-    else if (state == RTCSS_DISCONNECTED)
+    } else if (state == RTCSS_DISCONNECTED)
         m_callTimer.stop();
 
     const QString text = StateText(state);
@@ -100,7 +102,12 @@ HRESULT CAVSessionWnd::OnTimer()
         client->get_NetworkQuality(quality);
     client.reset();
 
-    ShowCallStatus(kQualityFormat.arg(quality));
+    if (m_noMicrophoneSecondsLeft > 0) {
+        --m_noMicrophoneSecondsLeft;
+        ShowCallStatus(kNoMicrophone);
+    } else {
+        ShowCallStatus(kQualityFormat.arg(quality));
+    }
     ++m_seconds;
     if (IMainWindowDisplay* display = Display()) {
         display->ShowCallQuality(quality);
@@ -179,6 +186,15 @@ void CAVSessionWnd::ApplyKeyStates()
     ApplyHold(display->IsHoldChecked(), display->IsMuteChecked());
     for (RTC_AUDIO_DEVICE device : {RTCAD_SPEAKER, RTCAD_MICROPHONE})
         SetVolume(device, kMaxVolume - display->VolumeSliderPosition(device));
+}
+
+bool CAVSessionWnd::SendsNoMicrophone() const
+{
+    RtcClientPtr client;
+    int capabilities = 0;
+    if (FAILED(GetClient(client)) || FAILED(client->get_MediaCapabilities(capabilities)))
+        return false;
+    return !(capabilities & RTCMT_AUDIO_SEND);
 }
 
 HRESULT CAVSessionWnd::RefreshVolumeSliders()

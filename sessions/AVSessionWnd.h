@@ -21,6 +21,9 @@ public:
 
     static inline const QString kLineBreak = QStringLiteral("\r\r\n");
     static inline const QString kQualityFormat = QStringLiteral("Connected: Network Quality = %1");
+    static inline const QString kNoMicrophone = QStringLiteral("No microphone: the other party hears silence.");
+    // Seconds the notice stands in place of the quality line, once per call.
+    static constexpr int kNoMicrophoneSeconds = 3;
 
     // Registers itself as the active call window.
     explicit CAVSessionWnd(QObject* parent = nullptr);
@@ -66,8 +69,11 @@ private:
     void ApplyKeyStates();
     HRESULT RefreshVolumeSliders();
     HRESULT RefreshVolumeSlider(IRTCClient& client, RTC_AUDIO_DEVICE device, bool available);
+    // Without a microphone the call sends silence; the user should know why nobody hears them.
+    bool SendsNoMicrophone() const;
 
     QTimer m_callTimer;
     int m_seconds = 0;
+    int m_noMicrophoneSecondsLeft = 0;
     bool m_destroyed = false;
 };

@@ -132,6 +132,25 @@ void CAudioControl::ApplyVolume(RTC_AUDIO_DEVICE device)
         engine->setPlaybackGainDb(GainDb(m_volume[device]));
     else
         engine->setMicGainDb(GainDb(m_volume[device]));
+    if (auto session = m_client.ActiveCall())
+        ApplyDeviceVolume(*session, device);
+}
+
+// The library's gains act on what files play and record; a sound device of a call
+// follows only its own volume. Sound servers scale that volume as a cube (as
+// PulseAudio does): the cube root keeps the heard amplitude proportional to the
+// slider, as it is in file mode. The call's speaker mute alone still let a device
+// play at about -24 dB: a muted speaker gets no volume.
+void CAudioControl::ApplyDeviceVolume(CCallSession& session, RTC_AUDIO_DEVICE device)
+{
+    if (usesFiles() || !session.call())
+        return;
+    const int level = device == RTCAD_SPEAKER && m_muted[device] ? 0 : m_volume[device];
+    const auto share = static_cast<float>(std::cbrt(static_cast<double>(level) / kMaxVolume));
+    if (device == RTCAD_SPEAKER)
+        session.call()->setSpeakerVolumeGain(share);
+    else
+        session.call()->setMicrophoneVolumeGain(share);
 }
 
 HRESULT CAudioControl::GetVolume(RTC_AUDIO_DEVICE device, int& level) const
@@ -181,22 +200,25 @@ HRESULT CAudioControl::PutMuted(RTC_AUDIO_DEVICE device, bool muted)
             ApplyMicrophoneMute(*session);
     } else if (session && session->call()) {
         session->call()->setSpeakerMuted(muted);
+        ApplyDeviceVolume(*session, device);
     }
     return S_OK;
 }
 
-// In file mode the play file stands in for the microphone, but the library mixes it
-// in after the microphone's mute: what is sent is silenced by pausing the call's
-// file player instead.
+// The core's switch reaches only calls yet to come: a running call is muted on its
+// own. In file mode the play file stands in for the microphone, but the library
+// mixes it in after the microphone's mute: what is sent is silenced by pausing the
+// call's file player as well.
 void CAudioControl::ApplyMicrophoneMute(CCallSession& session)
 {
-    if (!usesFiles() || !session.call())
+    if (!session.call())
         return;
-    const auto player = session.call()->getPlayer();
+    const bool muted = m_muted[RTCAD_MICROPHONE];
+    session.call()->setMicrophoneMuted(muted);
+    const auto player = usesFiles() ? session.call()->getPlayer() : nullptr;
     if (!player)
         return;
     using State = linphone::Player::State;
-    const bool muted = m_muted[RTCAD_MICROPHONE];
     int status = 0;
     if (muted && player->getState() == State::Playing)
         status = player->pause();
@@ -212,6 +234,8 @@ void CAudioControl::OnCallMediaStarted(CCallSession& session)
         return;
     session.call()->setSpeakerMuted(m_muted[RTCAD_SPEAKER]);
     ApplyMicrophoneMute(session);
+    for (RTC_AUDIO_DEVICE device : {RTCAD_SPEAKER, RTCAD_MICROPHONE})
+        ApplyDeviceVolume(session, device);
     if (!usesFiles() && !hasCaptureDevice())
         SendSilence(session);
 }
@@ -276,7 +300,9 @@ HRESULT CAudioControl::MediaCapabilities(int& capabilities) const
     if (!engine)
         return RTC_E_INVALID_STATE;
     if (usesFiles()) {
-        capabilities = RTCMT_AUDIO_SEND | RTCMT_AUDIO_RECEIVE;
+        // Without a play file the file mode only sends silence: there is no microphone.
+        const bool sends = !m_client.host().options().playFile.isEmpty();
+        capabilities = RTCMT_AUDIO_RECEIVE | (sends ? RTCMT_AUDIO_SEND : 0);
         return S_OK;
     }
     capabilities = 0;

@@ -65,6 +65,7 @@ signals:
 
 private:
     void ApplyVolume(RTC_AUDIO_DEVICE device);
+    void ApplyDeviceVolume(CCallSession& session, RTC_AUDIO_DEVICE device);
     void ApplyMicrophoneMute(CCallSession& session);
     void SendSilence(CCallSession& session);
     void PostIntensity();

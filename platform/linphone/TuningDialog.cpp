@@ -48,18 +48,24 @@ CTuningDialog::CTuningDialog(CAudioControl& audio, QWidget* parent) : QDialog(pa
     m_capture = new QComboBox(this);
     m_playback = new QComboBox(this);
     m_ringer = new QComboBox(this);
+    // Named for tests and accessibility tools.
+    m_capture->setObjectName(QStringLiteral("microphone"));
+    m_playback->setObjectName(QStringLiteral("speaker"));
+    m_ringer->setObjectName(QStringLiteral("ringer"));
     form->addRow(tr("&Microphone:"), m_capture);
     form->addRow(tr("&Speaker:"), m_playback);
     form->addRow(tr("&Ring on:"), m_ringer);
     m_level = new QProgressBar(this);
     m_level->setRange(0, 100);
     m_level->setTextVisible(false);
+    m_level->setObjectName(QStringLiteral("level"));
     form->addRow(tr("Microphone level:"), m_level);
     layout->addLayout(form);
 
     auto* actions = new QHBoxLayout;
     m_testTone = new QPushButton(tr("Play &Test Tone"), this);
     m_calibrate = new QPushButton(tr("&Calibrate Echo"), this);
+    m_testTone->setObjectName(QStringLiteral("testTone"));
     actions->addWidget(m_testTone);
     actions->addWidget(m_calibrate);
     layout->addLayout(actions);

@@ -133,6 +133,40 @@ private slots:
         QCOMPARE(rig().display().callTimes, QList<int>({1, 2, 3}));
     }
 
+    void withoutMicrophoneTheFirstSecondsSaySoOnce_data()
+    {
+        const QString quality = QStringLiteral("Connected: Network Quality = 0");
+        const QString notice = CAVSessionWnd::kNoMicrophone;
+        QTest::addColumn<int>("capabilities");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("microphone") << (RTCMT_AUDIO_SEND | RTCMT_AUDIO_RECEIVE)
+                                    << QStringList{quality, quality, quality, quality, quality};
+        QTest::newRow("no microphone") << int(RTCMT_AUDIO_RECEIVE)
+                                       << QStringList{notice, notice, notice, quality, quality};
+    }
+
+    void withoutMicrophoneTheFirstSecondsSaySoOnce()
+    {
+        QFETCH(int, capabilities);
+        QFETCH(QStringList, lines);
+        auto session = placeCallToCarol();
+        rig().client().m_mediaCapabilities = capabilities;
+        rig().setState(session, RTCSS_CONNECTED);
+        CAVSessionWnd* window = CAVSessionWnd::Active();
+        window->OnTimer();
+        window->OnTimer();
+        rig().setState(session, RTCSS_HOLD);
+        rig().setState(session, RTCSS_CONNECTED); // back from hold: not told again
+        for (int tick = 0; tick < 3; ++tick)
+            window->OnTimer();
+        QStringList expected;
+        for (const QString& line : lines)
+            expected << Line("Carol", line);
+        expected.insert(0, Line("Carol", "Connected"));
+        expected.insert(3, Line("Carol", "Connected"));
+        QCOMPARE(rig().display().statusMessages, expected);
+    }
+
     void theCallTimeGoesOnAcrossAHold()
     {
         auto session = placeCallToCarol();

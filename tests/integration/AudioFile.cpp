@@ -79,7 +79,7 @@ double CAudioFile::ToneShare(double frequency) const
         return 0;
     // Goertzel over short blocks, so that gaps and jitter in a received stream do
     // not matter: the tone's power against the total power of the blocks.
-    const size_t block = static_cast<size_t>(m_sampleRate / 20);
+    const size_t block = static_cast<size_t>(m_sampleRate / kBlocksPerSecond);
     const double coefficient = 2 * std::cos(2 * std::numbers::pi * frequency / m_sampleRate);
     double tone = 0;
     double total = 0;
@@ -97,4 +97,24 @@ double CAudioFile::ToneShare(double frequency) const
         tone += 2 * power / static_cast<double>(block);
     }
     return total > 0 ? std::min(1.0, tone / total) : 0;
+}
+
+double CAudioFile::BandShare(double lowFrequency, double highFrequency) const
+{
+    // The blocks' own frequencies are orthogonal: their shares add up to the band's.
+    double share = 0;
+    for (long step = std::lround(lowFrequency / kBlocksPerSecond); step * kBlocksPerSecond <= highFrequency; ++step)
+        share += ToneShare(static_cast<double>(step * kBlocksPerSecond));
+    return std::min(1.0, share);
+}
+
+void CAudioFile::Trim(double fromSeconds, double toSeconds)
+{
+    const auto index = [this](double at) {
+        return std::clamp(static_cast<size_t>(std::max(0.0, at) * m_sampleRate), size_t(0), m_samples.size());
+    };
+    const size_t to = index(toSeconds);
+    m_samples.resize(to);
+    m_samples.erase(m_samples.begin(),
+                    m_samples.begin() + static_cast<std::ptrdiff_t>(std::min(index(fromSeconds), to)));
 }

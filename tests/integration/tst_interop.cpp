@@ -190,6 +190,9 @@ void TestInterop::withoutMicrophoneTheLayerStillSendsAudioAndEveryTone()
     {
         CEndpoint alice(Folder(QStringLiteral("alice-without-microphone")));
         QVERIFY(alice.Logon(*m_service, CEndpoint::kAlice));
+        int capabilities = 0;
+        QCOMPARE(alice.client().get_MediaCapabilities(capabilities), S_OK);
+        QCOMPARE(capabilities, int(RTCMT_AUDIO_RECEIVE)); // the call window says so
         RtcSessionPtr call = alice.Call(CSipService::Uri(CEndpoint::kFrank.number));
         QVERIFY(call);
         QVERIFY(alice.WaitSession(RTCSS_CONNECTED, call));
