@@ -14,24 +14,36 @@
 
 #include <cstdio>
 #include <optional>
+#include <string_view>
 
 namespace {
 constexpr int kBadCommandLine = 2;
 constexpr int kCannotStart = 1;
-} // namespace
 
-int main(int argc, char* argv[])
+// Organisation and application name place the settings file (Quenlark/OrvaloPhone),
+// where the list controls keep their column layout too, and the data folder.
+void NameTheApplication()
 {
-    QApplication app(argc, argv);
-    // Organisation and application name place the settings file (Quenlark/OrvaloPhone),
-    // where the list controls keep their column layout too, and the data folder.
-    QApplication::setOrganizationName(QStringLiteral("Quenlark"));
-    QApplication::setApplicationName(QStringLiteral("OrvaloPhone"));
-    QApplication::setApplicationVersion(QStringLiteral(ORVALO_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("orvalo-phone"));
-    QApplication::setWindowIcon(Resources::AppIcon());
+    QCoreApplication::setOrganizationName(QStringLiteral("Quenlark"));
+    QCoreApplication::setApplicationName(QStringLiteral("OrvaloPhone"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORVALO_VERSION));
+}
 
-    const SCommandLineResult read = ReadCommandLine(QApplication::arguments());
+// --help and --version only print: they must work without a display, from a terminal.
+bool AsksOnlyForText(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument(argv[i]);
+        if (argument == "--help" || argument == "-h" || argument == "-?" || argument == "--help-all" ||
+            argument == "--version" || argument == "-v")
+            return true;
+    }
+    return false;
+}
+
+// The exit status of a command line that does not start the phone; nothing when it does.
+std::optional<int> Answer(const SCommandLineResult& read)
+{
     switch (read.outcome) {
     case SCommandLineResult::EOutcome::ShowText: std::fputs(qPrintable(read.text), stdout); return 0;
     case SCommandLineResult::EOutcome::Refuse:
@@ -39,6 +51,26 @@ int main(int argc, char* argv[])
         return kBadCommandLine;
     case SCommandLineResult::EOutcome::Run: break;
     }
+    return std::nullopt;
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (AsksOnlyForText(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        NameTheApplication();
+        return Answer(ReadCommandLine(QCoreApplication::arguments())).value_or(kBadCommandLine);
+    }
+
+    QApplication app(argc, argv);
+    NameTheApplication();
+    QApplication::setDesktopFileName(QStringLiteral("orvalo-phone"));
+    QApplication::setWindowIcon(Resources::AppIcon());
+
+    const SCommandLineResult read = ReadCommandLine(QApplication::arguments());
+    if (const std::optional<int> status = Answer(read))
+        return *status;
     const SCommandLine& line = read.line;
 
     CSingleInstance instance(CSingleInstance::DefaultSocketPath());

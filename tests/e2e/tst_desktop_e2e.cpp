@@ -69,6 +69,25 @@ private slots:
         m_service.reset();
     }
 
+    // From a terminal without a display, as over ssh.
+    void helpAndVersionNeedNoDisplay()
+    {
+        QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
+        headless.remove(QStringLiteral("DISPLAY"));
+        headless.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        headless.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        for (const char* option : {"--help", "--version"}) {
+            QProcess asked;
+            asked.setProcessEnvironment(headless);
+            asked.start(QStringLiteral(ORVALO_PHONE_PATH), {QString::fromLatin1(option)});
+            QVERIFY(asked.waitForFinished(kSignallingMs));
+            const QByteArray output = asked.readAllStandardOutput();
+            QCOMPARE(asked.exitCode(), 0);
+            QVERIFY2(output.contains(qstrcmp(option, "--help") == 0 ? "--sip-server" : "OrvaloPhone 1.12"),
+                     output.constData());
+        }
+    }
+
     void aMalformedOptionEndsTheProgramAtOnce()
     {
         QProcess refused;
