@@ -2,6 +2,7 @@
 // local service: a second phone changes its status through all eight values and the
 // tree follows; a buddy, a group and a membership made by dragging survive log off,
 // log on and a restart of the program, and are in the presence store.
+#include "WholePhone.h"
 #include "tests/integration/Endpoint.h"
 #include "tests/integration/SipService.h"
 #include "tests/integration/TestHome.h"
@@ -95,15 +96,7 @@ private:
         QTRY_VERIFY2_WITH_TIMEOUT(statusBar().endsWith(QStringLiteral("(Online)")),
                                   qPrintable(statusBar() + m_messages.texts.join(u'|')), kSignallingMs);
     }
-    void stopPhone()
-    {
-        if (m_app && m_app->Frame()) {
-            m_app->Frame()->ExitNow();
-            QTRY_VERIFY_WITH_TIMEOUT(!m_app->Frame(), kSignallingMs);
-        }
-        m_app.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+    void stopPhone() { QVERIFY(ExitPhone(m_app, kSignallingMs)); }
     // The service asks the friend about the phone as a watcher; the friend allows it.
     void friendAllowsThePhone()
     {

@@ -2,6 +2,7 @@
 // local service: "&Message..." to the headless peer and its echo, a message from
 // another account opening a window, three parties, and a number that never
 // registered.
+#include "WholePhone.h"
 #include "tests/integration/ChildProcess.h"
 #include "tests/integration/Endpoint.h"
 #include "tests/integration/SipService.h"
@@ -124,14 +125,7 @@ private slots:
         m_app = std::make_unique<COrvaloPhoneApp>(
             [options](RtcClientPtr& client) { return CreateLinphoneRtcClient(options, client); });
 
-        m_modal.WhenOpen<CLogonDialog>(
-            [](CLogonDialog& dialog) {
-                dialog.findChild<QLineEdit*>(QStringLiteral("1000"))->setText(kPhone.number);
-                dialog.findChild<QLineEdit*>(QStringLiteral("1012"))->setText(kPhone.number);
-                dialog.findChild<QLineEdit*>(QStringLiteral("1014"))->setText(kPhone.password);
-                dialog.findChild<QPushButton*>(QStringLiteral("1"))->click();
-            },
-            kSignallingMs);
+        FillInLogonWhenAsked(m_modal, kPhone, kSignallingMs);
         QVERIFY(m_app->InitInstance());
         QTRY_VERIFY_WITH_TIMEOUT(m_app->Frame()->StatusPane()->text().endsWith(QStringLiteral("(Online)")),
                                  kSignallingMs);
@@ -140,12 +134,7 @@ private slots:
     void cleanupTestCase()
     {
         m_writer.reset();
-        if (m_app && m_app->Frame()) {
-            m_app->Frame()->ExitNow();
-            QTRY_VERIFY_WITH_TIMEOUT(!m_app->Frame(), kSignallingMs);
-        }
-        m_app.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(ExitPhone(m_app, kSignallingMs));
         m_peer.Stop();
         m_service.reset();
     }

@@ -1,6 +1,7 @@
 // The whole phone, offscreen, over the real SIP layer against the local service:
 // a user logs on through the dialog, calls the headless peer from the dial pad and
 // hears it, and takes, refuses and misses calls from baresip.
+#include "WholePhone.h"
 #include "tests/integration/AudioFile.h"
 #include "tests/integration/Baresip.h"
 #include "tests/integration/ChildProcess.h"
@@ -153,26 +154,14 @@ private slots:
 
     void cleanupTestCase()
     {
-        if (m_app && m_app->Frame()) {
-            m_app->Frame()->ExitNow();
-            QTRY_VERIFY_WITH_TIMEOUT(!m_app->Frame(), kSignallingMs);
-        }
-        m_app.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(ExitPhone(m_app, kSignallingMs));
         m_peer.Stop();
         m_service.reset();
     }
 
     void logOnThroughTheDialog()
     {
-        m_modal.WhenOpen<CLogonDialog>(
-            [](CLogonDialog& dialog) {
-                dialog.findChild<QLineEdit*>(QStringLiteral("1000"))->setText(kPhone.number);
-                dialog.findChild<QLineEdit*>(QStringLiteral("1012"))->setText(kPhone.number);
-                dialog.findChild<QLineEdit*>(QStringLiteral("1014"))->setText(kPhone.password);
-                dialog.findChild<QPushButton*>(QStringLiteral("1"))->click();
-            },
-            kSignallingMs);
+        FillInLogonWhenAsked(m_modal, kPhone, kSignallingMs);
         QVERIFY(m_app->InitInstance());
         QTRY_VERIFY_WITH_TIMEOUT(m_modal.Acted(), kSignallingMs);
         QTRY_VERIFY2_WITH_TIMEOUT(m_app->Frame()->StatusPane()->text().endsWith(QStringLiteral("(Online)")),

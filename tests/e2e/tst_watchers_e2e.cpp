@@ -2,6 +2,7 @@
 // service: a second account asks to watch, the user answers the prompt, then
 // changes the decision in the watchers window; the decisions hold after the
 // phone restarts.
+#include "WholePhone.h"
 #include "tests/integration/Endpoint.h"
 #include "tests/integration/SipService.h"
 #include "tests/integration/TestHome.h"
@@ -61,14 +62,7 @@ private:
         g_closing = false;
         m_app = std::make_unique<COrvaloPhoneApp>(
             [options = m_phoneOptions](RtcClientPtr& client) { return CreateLinphoneRtcClient(options, client); });
-        m_modal.WhenOpen<CLogonDialog>(
-            [](CLogonDialog& dialog) {
-                dialog.findChild<QLineEdit*>(QStringLiteral("1000"))->setText(kPhone.number);
-                dialog.findChild<QLineEdit*>(QStringLiteral("1012"))->setText(kPhone.number);
-                dialog.findChild<QLineEdit*>(QStringLiteral("1014"))->setText(kPhone.password);
-                dialog.findChild<QPushButton*>(QStringLiteral("1"))->click();
-            },
-            kSignallingMs);
+        FillInLogonWhenAsked(m_modal, kPhone, kSignallingMs);
         QVERIFY(m_app->InitInstance());
         QTRY_VERIFY_WITH_TIMEOUT(m_modal.Acted(), kSignallingMs);
         QTRY_VERIFY2_WITH_TIMEOUT(m_app->Frame()->StatusPane()->text().endsWith(QStringLiteral("(Online)")),
@@ -76,15 +70,7 @@ private:
                                   kSignallingMs);
     }
 
-    void stopPhone()
-    {
-        if (m_app && m_app->Frame()) {
-            m_app->Frame()->ExitNow();
-            QTRY_VERIFY_WITH_TIMEOUT(!m_app->Frame(), kSignallingMs);
-        }
-        m_app.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+    void stopPhone() { QVERIFY(ExitPhone(m_app, kSignallingMs)); }
 
     // Bob asks the service again for the phone's presence.
     bool bobSubscribesAgain()
