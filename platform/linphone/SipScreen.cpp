@@ -385,6 +385,12 @@ std::string_view Raw(const Header& header)
     return {header.name.data(), header.length};
 }
 
+// Its value with its continuation lines.
+std::string_view WholeValue(const Header& header)
+{
+    return Raw(header).substr(static_cast<std::size_t>(header.value.data() - header.name.data()));
+}
+
 // The one header of that name; nothing when it is missing or repeated.
 const Header* Single(const std::vector<Header>& headers, std::string_view name, std::string_view compact)
 {
@@ -399,7 +405,7 @@ const Header* Single(const std::vector<Header>& headers, std::string_view name, 
 
 bool AddressIsReadable(const Header* header)
 {
-    return header && header->length <= kMaxAddressLine && CheckQuotes(header->value) == SipVerdict::Accepted;
+    return header && header->length <= kMaxAddressLine && CheckQuotes(WholeValue(*header)) == SipVerdict::Accepted;
 }
 
 // The method of "CSeq: 20 MESSAGE"; empty when it is not of that form.
@@ -522,7 +528,7 @@ std::optional<SipRefusalAnswer> BuildSipRefusalAnswer(std::string_view message, 
     for (const Header* via : vias)
         text.append(Raw(*via)).append("\r\n");
     text.append(Raw(*from)).append("\r\n").append(Raw(*to));
-    if (!HasTag(to->value))
+    if (!HasTag(WholeValue(*to)))
         text.append(";tag=").append(TagFor({Raw(*vias.front()), Raw(*from), Raw(*callId), Raw(*cseq)}));
     text.append("\r\n").append(Raw(*callId)).append("\r\n").append(Raw(*cseq)).append("\r\n");
     if (status.code == 415)

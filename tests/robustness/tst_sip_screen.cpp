@@ -336,6 +336,9 @@ private slots:
         inDialog.replace(inDialog.find("@sip.orvalo.test>\r\nCall-ID"), 17, "@sip.orvalo.test>;Tag=a1");
         QCOMPARE(LinesStartingWith(QByteArray::fromStdString(answer(inDialog)), {"To:"}),
                  QByteArrayList{"To: <sip:15551230002@sip.orvalo.test>;Tag=a1"});
+        std::string folded = refused;
+        folded.replace(folded.find("@sip.orvalo.test>\r\nCall-ID"), 17, "@sip.orvalo.test>\r\n ;tag=a1");
+        QVERIFY(QByteArray::fromStdString(answer(folded)).contains("test>\r\n ;tag=a1\r\nCall-ID"));
     }
 
     void answerBudgetRefillsAtItsRateUpToItsBurst()
