@@ -13,7 +13,6 @@
 #include <QtTest>
 
 #include <memory>
-
 #include <string>
 
 #include <netinet/in.h>
