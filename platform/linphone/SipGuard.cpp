@@ -1,12 +1,13 @@
 #include "SipGuard.h"
 
-#include "SipScreen.h"
 #include "SipTrace.h"
 
 #include <QLoggingCategory>
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
+#include <cstring>
 #include <set>
 
 #include <dlfcn.h>
@@ -17,6 +18,21 @@
 namespace {
 
 Q_LOGGING_CATEGORY(lcSipGuard, "orvalo.sip.guard")
+
+// Answers to refused requests: enough for a peer that gets a few wrong, too few
+// for anyone to use the phone to send traffic elsewhere.
+constexpr double kAnswersPerSecond = 20;
+constexpr double kAnswerBurst = 20;
+
+// The length of a sender's address, for sending back to it; 0 for a kind the guard does not answer.
+socklen_t AddressLength(const sockaddr* address)
+{
+    if (address && address->sa_family == AF_INET)
+        return sizeof(sockaddr_in);
+    if (address && address->sa_family == AF_INET6)
+        return sizeof(sockaddr_in6);
+    return 0;
+}
 
 std::pair<QHostAddress, int> Endpoint(const sockaddr* address)
 {
@@ -104,7 +120,7 @@ RecvFrom SystemRecvFrom()
 
 } // namespace
 
-CSipGuard::CSipGuard(bool serviceOnly) : m_serviceOnly(serviceOnly)
+CSipGuard::CSipGuard(bool serviceOnly) : m_serviceOnly(serviceOnly), m_answers(kAnswersPerSecond, kAnswerBurst)
 {
 }
 
@@ -135,25 +151,29 @@ bool CSipGuard::FromServer(const sockaddr* sender, bool anyPort) const
     });
 }
 
-const char* CSipGuard::Refusal(const sockaddr* sender, std::string_view datagram) const
+bool CSipGuard::SenderAdmitted(const sockaddr* sender, bool anyPort) const
 {
-    if (m_serviceOnly && !FromServer(sender, false))
-        return "not from the service";
-    const SipVerdict verdict = ScreenSipMessage(datagram);
-    return verdict == SipVerdict::Accepted ? nullptr : Describe(verdict);
+    return !m_serviceOnly || FromServer(sender, anyPort);
 }
 
-bool CSipGuard::Admits(const sockaddr* sender, std::string_view datagram)
+bool CSipGuard::Admits(int fd, const sockaddr* sender, std::string_view datagram)
 {
-    const char* refusal = Refusal(sender, datagram);
-    if (refusal)
-        NoteDropped(sender, refusal);
-    return !refusal;
+    // A sender that may not send SIP is never answered: its address may be forged.
+    if (!SenderAdmitted(sender, false)) {
+        NoteDropped(sender, "not from the service");
+        return false;
+    }
+    const SipVerdict verdict = ScreenSipMessage(datagram);
+    if (verdict == SipVerdict::Accepted)
+        return true;
+    NoteDropped(sender, Describe(verdict));
+    Answer(fd, sender, datagram, verdict, false);
+    return false;
 }
 
 bool CSipGuard::WouldAdmit(const sockaddr* sender, std::string_view datagram) const
 {
-    return !Refusal(sender, datagram);
+    return SenderAdmitted(sender, false) && ScreenSipMessage(datagram) == SipVerdict::Accepted;
 }
 
 void CSipGuard::NoteDropped(const sockaddr* sender, const char* reason)
@@ -167,6 +187,44 @@ void CSipGuard::NoteDropped(const sockaddr* sender, const char* reason)
                              .arg(count);
     CSipTrace::Note(text.toStdString());
     // A flood must not flood the console as well: 1, 2, 4, 8, ...
+    if (std::has_single_bit(count))
+        qCWarning(lcSipGuard).noquote() << text;
+}
+
+void CSipGuard::Answer(int fd, const sockaddr* sender, std::string_view message, SipVerdict verdict, bool stream)
+{
+    const socklen_t senderLength = AddressLength(sender);
+    if (!senderLength)
+        return;
+    const std::optional<SipRefusalAnswer> answer = BuildSipRefusalAnswer(message, verdict);
+    if (!answer)
+        return;
+    const auto [address, port] = Endpoint(sender);
+    bool withinBudget = false;
+    {
+        std::lock_guard<std::mutex> lock(m_answersMutex);
+        withinBudget = m_answers.Take(CTokenBucket::Clock::now());
+    }
+    if (!withinBudget) {
+        CSipTrace::Note(QStringLiteral("left a refused SIP request from %1:%2 unanswered (too many answers)")
+                            .arg(address.toString())
+                            .arg(port)
+                            .toStdString());
+        return;
+    }
+    const ssize_t sent = sendto(fd, answer->text.data(), answer->text.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
+                                stream ? nullptr : sender, stream ? 0 : senderLength);
+    if (sent != static_cast<ssize_t>(answer->text.size())) {
+        qCWarning(lcSipGuard) << "cannot answer a refused SIP request:" << std::strerror(errno);
+        return;
+    }
+    const quint64 count = ++m_answered;
+    const QString text = QStringLiteral("answered a refused SIP request from %1:%2 with %3; %4 answered so far")
+                             .arg(address.toString())
+                             .arg(port)
+                             .arg(answer->status)
+                             .arg(count);
+    CSipTrace::Note(text.toStdString());
     if (std::has_single_bit(count))
         qCWarning(lcSipGuard).noquote() << text;
 }
@@ -201,20 +259,27 @@ ssize_t CSipGuard::ReadStream(int fd, void* buffer, size_t length, int flags)
     const std::string_view bytes(m_peek.data(), static_cast<size_t>(seen));
     const std::optional<size_t> framed = SipFramedLength(bytes);
     const char* refusal = nullptr;
+    SipVerdict verdict = SipVerdict::Accepted;
     // A server connects from a port of its choosing.
-    if (m_serviceOnly && !FromServer(sender, true))
+    if (!SenderAdmitted(sender, true))
         refusal = "not from the service";
     else if (!framed)
         refusal = "no message within the bounds";
     else if (*framed == 0 || *framed > bytes.size())
         return Filler(buffer, length); // more is on its way; the library comes back
-    else if (const SipVerdict verdict = ScreenSipMessage(bytes.substr(0, *framed));
+    else if (verdict = ScreenSipMessage(bytes.substr(0, *framed));
              verdict != SipVerdict::Accepted &&
              bytes.substr(0, *framed).find_first_not_of("\r\n") != std::string_view::npos)
         refusal = Describe(verdict);
     if (refusal) {
-        // A stream cannot skip a message it cannot trust: the connection ends.
+        // A stream cannot skip a message it cannot trust: the connection ends,
+        // after the answer if the message is a request that can have one.
         NoteDropped(sender, refusal);
+        if (verdict != SipVerdict::Accepted) {
+            Answer(fd, sender, bytes.substr(0, *framed), verdict, true);
+            // Closing with unread bytes would reset the connection, and the answer with it.
+            system(fd, m_peek.data(), static_cast<size_t>(seen), flags | MSG_DONTWAIT, nullptr, nullptr);
+        }
         shutdown(fd, SHUT_RDWR);
         m_streams.erase(fd);
         return 0;
@@ -241,7 +306,8 @@ extern "C" ssize_t recvfrom(int fd, void* buffer, size_t length, int flags, sock
             sockaddr* from = sender ? sender : reinterpret_cast<sockaddr*>(&own);
             const ssize_t received =
                 SystemRecvFrom()(fd, buffer, length, flags, from, sender ? senderLength : &ownLength);
-            if (received < 0 || guard.Admits(from, {static_cast<const char*>(buffer), static_cast<size_t>(received)}))
+            if (received < 0 ||
+                guard.Admits(fd, from, {static_cast<const char*>(buffer), static_cast<size_t>(received)}))
                 return received;
             return Filler(buffer, length);
         },

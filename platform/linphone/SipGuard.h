@@ -7,8 +7,14 @@
 // rejected one is dropped and counted; every other socket reads as usual. On a
 // connection to the SIP port (TCP) recv() is guarded too: the library gets a
 // message only once it is whole and has passed, and a connection that carries
-// one that does not pass is ended.
+// one that does not pass is ended. A request refused for what it holds, from a
+// sender that may send SIP, is answered with an error (BuildSipRefusalAnswer) on
+// the same socket, within a budget of answers per second: otherwise the service
+// would send it again for half a minute, and the sender would never learn why.
 #pragma once
+
+#include "SipScreen.h"
+#include "TokenBucket.h"
 
 #include <QHostAddress>
 
@@ -39,9 +45,12 @@ public:
     bool serviceOnly() const { return m_serviceOnly; }
     // Datagrams dropped so far.
     quint64 dropped() const { return m_dropped.load(); }
+    // Refused requests answered so far.
+    quint64 answered() const { return m_answered.load(); }
 
-    // Whether the library may see this datagram; counts and logs what it may not.
-    bool Admits(const sockaddr* sender, std::string_view datagram);
+    // Whether the library may see this datagram, read from the socket fd; counts
+    // and logs what it may not, and answers what it may not see if it should.
+    bool Admits(int fd, const sockaddr* sender, std::string_view datagram);
     // The same judgement for a look ahead of the read, which counts nothing.
     bool WouldAdmit(const sockaddr* sender, std::string_view datagram) const;
     // A read of the library on a connection to the SIP port: hands over whole
@@ -55,14 +64,20 @@ private:
     };
 
     bool FromServer(const sockaddr* sender, bool anyPort) const;
-    // Why a datagram may not reach the library; null when it may.
-    const char* Refusal(const sockaddr* sender, std::string_view datagram) const;
+    // Whether SIP from there may reach the library at all.
+    bool SenderAdmitted(const sockaddr* sender, bool anyPort) const;
     void NoteDropped(const sockaddr* sender, const char* reason);
+    // Answers a refused message, if it is a request that can be answered, on the
+    // socket it came from (to its sender, for a datagram).
+    void Answer(int fd, const sockaddr* sender, std::string_view message, SipVerdict verdict, bool stream);
 
     const bool m_serviceOnly;
     mutable std::mutex m_mutex;
     std::vector<std::pair<QHostAddress, int>> m_servers;
     std::atomic<quint64> m_dropped{0};
+    std::atomic<quint64> m_answered{0};
+    std::mutex m_answersMutex;
+    CTokenBucket m_answers;
     std::mutex m_streamMutex;
     std::map<int, StreamState> m_streams;
     std::vector<char> m_peek;

@@ -6,6 +6,8 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -373,4 +375,167 @@ const char* Describe(SipVerdict verdict)
     case SipVerdict::BodyRefused: return "body not taken";
     }
     return "unknown";
+}
+
+namespace {
+
+// The header as it came, with its continuation lines.
+std::string_view Raw(const Header& header)
+{
+    return {header.name.data(), header.length};
+}
+
+// Its value with its continuation lines.
+std::string_view WholeValue(const Header& header)
+{
+    return Raw(header).substr(static_cast<std::size_t>(header.value.data() - header.name.data()));
+}
+
+// The one header of that name; nothing when it is missing or repeated.
+const Header* Single(const std::vector<Header>& headers, std::string_view name, std::string_view compact)
+{
+    const Header* found = Find(headers, name, compact);
+    if (!found || std::find_if(found + 1, headers.data() + headers.size(), [&](const Header& header) {
+                      return EqualsNoCase(header.name, name) ||
+                             (!compact.empty() && EqualsNoCase(header.name, compact));
+                  }) != headers.data() + headers.size())
+        return nullptr;
+    return found;
+}
+
+bool AddressIsReadable(const Header* header)
+{
+    return header && header->length <= kMaxAddressLine && CheckQuotes(WholeValue(*header)) == SipVerdict::Accepted;
+}
+
+// The method of "CSeq: 20 MESSAGE"; empty when it is not of that form.
+std::string_view CSeqMethod(std::string_view value)
+{
+    value = Trim(value);
+    const std::size_t digits = std::min(value.find_first_not_of("0123456789"), value.size());
+    const std::string_view method = Trim(value.substr(digits));
+    return digits > 0 && digits < value.size() && method.size() < value.size() - digits && IsToken(method)
+               ? method
+               : std::string_view();
+}
+
+// Whether a To header carries a tag among its parameters (after the address).
+bool HasTag(std::string_view value)
+{
+    const std::size_t close = value.rfind('>');
+    std::string_view parameters = close == std::string_view::npos ? value : value.substr(close + 1);
+    std::size_t separator = 0;
+    while ((separator = parameters.find(';', separator)) != std::string_view::npos) {
+        parameters.remove_prefix(separator + 1);
+        separator = 0;
+        const std::string_view name = Trim(parameters.substr(0, std::min(parameters.find('='), parameters.find(';'))));
+        if (EqualsNoCase(name, "tag"))
+            return true;
+    }
+    return false;
+}
+
+// The same request, sent again, gets the same tag: a stateless answer has
+// nothing else to remember it by.
+std::string TagFor(std::initializer_list<std::string_view> parts)
+{
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (std::string_view part : parts) {
+        for (char c : part)
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    }
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string tag(16, '0');
+    for (char& digit : tag) {
+        digit = kDigits[hash & 0xF];
+        hash >>= 4;
+    }
+    return tag;
+}
+
+const std::string& AcceptedBodyTypes()
+{
+    static const std::string types = [] {
+        std::string list = "text/*, application/sdp, application/im-iscomposing+xml";
+        for (std::string_view type : kPlainBodyTypes)
+            list.append(", ").append(type);
+        return list;
+    }();
+    return types;
+}
+
+struct RefusalStatus {
+    int code;
+    std::string_view reason;
+};
+
+RefusalStatus StatusFor(SipVerdict verdict, std::size_t headerSection, const std::vector<Header>& headers)
+{
+    switch (verdict) {
+    case SipVerdict::TooLarge:
+        if (headerSection <= kMaxHeaderSection)
+            return {413, "Request Entity Too Large"};
+        [[fallthrough]];
+    case SipVerdict::HeaderSectionTooLarge:
+    case SipVerdict::TooManyHeaders: return {513, "Message Too Large"};
+    case SipVerdict::BodyRefused: {
+        // A typing notice is a type the phone takes; only its content was refused.
+        const Header* type = Find(headers, "Content-Type", "c");
+        const std::string_view mediaType = type ? Trim(Trim(type->value).substr(0, Trim(type->value).find(';'))) : "";
+        if (!EqualsNoCase(mediaType, "application/im-iscomposing+xml"))
+            return {415, "Unsupported Media Type"};
+        return {400, "Bad Request"};
+    }
+    default: return {400, "Bad Request"};
+    }
+}
+
+} // namespace
+
+std::optional<SipRefusalAnswer> BuildSipRefusalAnswer(std::string_view message, SipVerdict verdict)
+{
+    if (verdict == SipVerdict::Accepted)
+        return std::nullopt;
+    // Only as much as a message may have is read; its headers must end within it.
+    const std::size_t end = message.substr(0, kMaxMessage).find("\r\n\r\n");
+    if (end == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view section = message.substr(0, end);
+    const std::size_t startEnd = section.find("\r\n");
+    // A response starts with "SIP/2.0", which is not a method.
+    const std::string_view method = section.substr(0, std::min(section.find(' '), startEnd));
+    if (startEnd == std::string_view::npos || method.size() >= startEnd || !IsToken(method) || method == "ACK")
+        return std::nullopt;
+    const std::optional<std::vector<Header>> headers = SplitHeaders(section.substr(startEnd + 2));
+    if (!headers)
+        return std::nullopt;
+    std::vector<const Header*> vias;
+    for (const Header& header : *headers) {
+        if (EqualsNoCase(header.name, "Via") || EqualsNoCase(header.name, "v"))
+            vias.push_back(&header);
+    }
+    const Header* from = Single(*headers, "From", "f");
+    const Header* to = Single(*headers, "To", "t");
+    const Header* callId = Single(*headers, "Call-ID", "i");
+    const Header* cseq = Single(*headers, "CSeq", "");
+    if (vias.empty() || !AddressIsReadable(from) || !AddressIsReadable(to) || !callId || callId->length > kMaxLine ||
+        !cseq || cseq->length > kMaxLine || CSeqMethod(cseq->value) != method ||
+        std::any_of(vias.begin(), vias.end(), [](const Header* via) { return via->length > kMaxLine; }))
+        return std::nullopt;
+
+    const RefusalStatus status = StatusFor(verdict, end + 2, *headers);
+    std::string text = "SIP/2.0 " + std::to_string(status.code) + ' ' + std::string(status.reason) + "\r\n";
+    for (const Header* via : vias)
+        text.append(Raw(*via)).append("\r\n");
+    text.append(Raw(*from)).append("\r\n").append(Raw(*to));
+    if (!HasTag(WholeValue(*to)))
+        text.append(";tag=").append(TagFor({Raw(*vias.front()), Raw(*from), Raw(*callId), Raw(*cseq)}));
+    text.append("\r\n").append(Raw(*callId)).append("\r\n").append(Raw(*cseq)).append("\r\n");
+    if (status.code == 415)
+        text.append("Accept: ").append(AcceptedBodyTypes()).append("\r\n");
+    text.append("Content-Length: 0\r\n\r\n");
+    // Never more than a message may have, however many Via headers it had.
+    if (text.size() > kMaxHeaderSection)
+        return std::nullopt;
+    return SipRefusalAnswer{status.code, std::move(text)};
 }

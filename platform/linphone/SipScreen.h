@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace SipLimits {
@@ -48,3 +49,17 @@ std::optional<std::size_t> SipFramedLength(std::string_view bytes);
 
 // A short English text for the trace.
 const char* Describe(SipVerdict verdict);
+
+// A stateless answer to a request the guard refuses, so that its sender, or the
+// service relaying it, learns why and stops sending it again.
+struct SipRefusalAnswer {
+    int status = 0;
+    std::string text;
+};
+
+// 413 when the body makes a request too large, 513 when its headers do, 415
+// (with the body types taken) for a body type the phone does not take, 400 for
+// the rest. Nothing for an accepted message, a response, an ACK, or a request
+// whose Via, From, To, Call-ID and CSeq cannot be read within the bounds: those
+// are copied from the request as they are, and To gets a tag when it has none.
+std::optional<SipRefusalAnswer> BuildSipRefusalAnswer(std::string_view message, SipVerdict verdict);

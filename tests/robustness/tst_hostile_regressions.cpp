@@ -4,7 +4,8 @@
 // phone drops them before its SIP library parses them, stays registered, and
 // starts, registers and works again after a restart, even with a library
 // database left behind that it cannot use: it places a call (it is told to dial
-// once logged on) and takes one.
+// once logged on) and takes one. A request the phone refuses for what it holds
+// is answered with an error, so that the service stops sending it again.
 #include "CallCheck.h"
 #include "PhoneProcess.h"
 #include "SipTraffic.h"
@@ -14,12 +15,15 @@
 #include "tests/integration/TestHome.h"
 
 #include <QDir>
+#include <QNetworkDatagram>
 #include <QtTest>
 
 namespace {
 constexpr int kRegisterMs = 30000;
 constexpr int kSignallingMs = 15000;
 constexpr int kHugeDisplayName = 60 * 1024; // with the headers, the largest UDP datagram
+// The service sends a request that gets no answer again after 0.5, 1.5 and 3.5 s.
+constexpr int kRetransmissionWindowMs = 4000;
 
 const CEndpoint::Account& kPhone = CEndpoint::kAlice;
 const CEndpoint::Account& kCallee = CEndpoint::kFrank;
@@ -55,6 +59,28 @@ private:
             QTest::qWait(100);
         }
         return true;
+    }
+
+    // How many datagrams the guard dropped for that reason, from that port, in the trace after the position.
+    int DropsAfter(qsizetype position, int fromPort, const QString& reason) const
+    {
+        return int(m_phone->trace().mid(position).count(
+            QStringLiteral("dropped a SIP datagram from 127.0.0.1:%1 (%2)").arg(fromPort).arg(reason)));
+    }
+    // The first answer with that status to the call that reaches the test's socket in time; empty if none.
+    QByteArray AnswerAtSender(const QByteArray& callId, int status)
+    {
+        const QDeadlineTimer deadline(kSignallingMs);
+        QUdpSocket& socket = m_traffic.socket();
+        while (!deadline.hasExpired() && socket.waitForReadyRead(int(deadline.remainingTime()))) {
+            while (socket.hasPendingDatagrams()) {
+                const QByteArray answer = socket.receiveDatagram().data();
+                if (answer.startsWith("SIP/2.0 " + QByteArray::number(status)) &&
+                    answer.contains("Call-ID: " + callId + "\r\n"))
+                    return answer;
+            }
+        }
+        return {};
     }
 
 private slots:
@@ -115,6 +141,47 @@ private slots:
         QVERIFY(m_phone->running());
         // Dropping must not make the library give up its channel to the sender (and its transactions).
         QVERIFY(!m_phone->trace().contains(QStringLiteral("Receive error")));
+    }
+
+    // Without the answer the service sends the request again until its transaction
+    // times out: four copies within the test service's 5 s, eleven within the usual 32 s.
+    void refusedRequestsThroughTheServiceAreAnsweredAndNotSentAgain_data()
+    {
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<int>("status");
+        QTest::newRow("body type not taken")
+            << QByteArray("message/imdn+xml") << QByteArray("<imdn/>") << QStringLiteral("body not taken") << 415;
+        QTest::newRow("typing notice not in the plain form")
+            << QByteArray("application/im-iscomposing+xml") << QByteArray("<isComposing/>")
+            << QStringLiteral("body not taken") << 400;
+        QTest::newRow("body over the bound")
+            << QByteArray("text/plain") << QByteArray(40 * 1024, 'b') << QStringLiteral("message too large") << 413;
+    }
+
+    void refusedRequestsThroughTheServiceAreAnsweredAndNotSentAgain()
+    {
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, reason);
+        QFETCH(int, status);
+        SipRequest request;
+        request.requestUri = PhoneAddress();
+        request.contentType = contentType;
+        request.body = body;
+        request.callId = "refused-" + QByteArray::number(status) + "@127.0.0.1";
+        const qsizetype tracePosition = m_phone->trace().size();
+        m_traffic.SendUdp(request.Build(m_traffic.port()), m_service->port());
+
+        const QByteArray answer = AnswerAtSender(request.callId, status);
+        QVERIFY2(!answer.isEmpty(), qPrintable(m_phone->trace().mid(tracePosition)));
+        QVERIFY(answer.contains("\r\nCSeq: 1 MESSAGE\r\n"));
+        QTest::qWait(kRetransmissionWindowMs);
+        // One copy, or two if the service sent it again before the answer came.
+        const int copies = DropsAfter(tracePosition, m_service->port(), reason);
+        QVERIFY2(copies >= 1 && copies <= 2, qPrintable(QString::number(copies)));
+        QVERIFY(m_phone->running());
     }
 
     void restartedPhoneStartsRegistersAndPlacesACall()

@@ -3,12 +3,21 @@
 // rejects at its edge.
 #include "platform/linphone/SipGuard.h"
 #include "platform/linphone/SipScreen.h"
+#include "platform/linphone/TokenBucket.h"
 
+#include <QNetworkDatagram>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUdpSocket>
 #include <QtTest>
 
+#include <memory>
 #include <string>
 
 #include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 
 Q_DECLARE_METATYPE(SipVerdict)
 
@@ -36,6 +45,44 @@ std::string Named(std::size_t nameLength)
 {
     return "From: \"" + std::string(nameLength, 'n') + "\" <sip:x@sip.orvalo.test>;tag=1\r\n";
 }
+
+// As relayed by the service: its own Via on top.
+std::string Relayed(std::string message)
+{
+    return message.insert(message.find("\r\n") + 2, "Via: SIP/2.0/UDP 127.0.0.1:5060;branch=z9hG4bKproxy1\r\n");
+}
+
+// The header lines of a message that start with one of the prefixes, in their order.
+QByteArrayList LinesStartingWith(const QByteArray& message, const QByteArrayList& prefixes)
+{
+    QByteArrayList found;
+    for (const QByteArray& line : message.left(message.indexOf("\r\n\r\n")).split('\n')) {
+        if (std::any_of(prefixes.begin(), prefixes.end(), [&](const QByteArray& p) { return line.startsWith(p); }))
+            found << line.chopped(1);
+    }
+    return found;
+}
+
+// What the library's next read of the socket gets through the guard; empty after a wait in vain.
+QByteArray ReadThroughGuard(qintptr fd, int timeoutMs)
+{
+    pollfd waiting{int(fd), POLLIN, 0};
+    if (poll(&waiting, 1, timeoutMs) != 1)
+        return {};
+    QByteArray buffer(64 * 1024, '\0');
+    const ssize_t received = recv(int(fd), buffer.data(), buffer.size(), 0);
+    return buffer.left(received < 0 ? 0 : received);
+}
+
+// The first datagram that reaches the socket in time; empty if none does.
+QByteArray Received(QUdpSocket& socket, int timeoutMs)
+{
+    return socket.waitForReadyRead(timeoutMs) ? socket.receiveDatagram().data() : QByteArray();
+}
+
+constexpr int kArrivalMs = 2000;
+// How long a test waits for an answer that must not come.
+constexpr int kSilenceMs = 300;
 
 const std::string kSdp = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\n"
                          "m=audio 7078 RTP/AVP 96 0\r\na=rtpmap:96 opus/48000/2\r\n";
@@ -202,8 +249,161 @@ private slots:
         QVERIFY(!guard.WouldAdmit(reinterpret_cast<const sockaddr*>(&server),
                                   Message(Request("BYE"), {}, {}, Named(kMaxDisplayName + 1))));
         QCOMPARE(guard.dropped(), quint64(0));
-        QVERIFY(!guard.Admits(reinterpret_cast<const sockaddr*>(&stranger), bye));
+        QVERIFY(!guard.Admits(-1, reinterpret_cast<const sockaddr*>(&stranger), bye)); // never answered: no socket
         QCOMPARE(guard.dropped(), quint64(1));
+    }
+
+    // Which refusal gets which answer, and which gets none; 0: no answer.
+    void refusalAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<int>("status");
+        auto row = [](const char* name, const std::string& message, int status) {
+            QTest::newRow(name) << QByteArray::fromStdString(Relayed(message)) << status;
+        };
+        const std::string longLine = "Subject: " + std::string(kMaxLine, 's') + "\r\n";
+        row("body over the bound", Message(Request(), "Content-Type: text/plain\r\n", std::string(kMaxMessage, 'b')),
+            413);
+        row("16 KB request address", Message("MESSAGE sip:" + std::string(16 * 1024, 'u') + "@h SIP/2.0"), 513);
+        row("header line over its bound", Message(Request(), longLine), 400);
+        row("display name over the bound in Contact",
+            Message(Request(), "Contact: \"" + std::string(kMaxDisplayName + 1, 'n') + "\" <sip:x@127.0.0.1>\r\n"),
+            400);
+        row("delivery notice", Message(Request(), "Content-Type: message/imdn+xml\r\n", "<imdn/>"), 415);
+        row("typing notice with a stray element",
+            Message(Request(), "Content-Type: application/im-iscomposing+xml\r\n", "<isComposing/>"), 400);
+
+        row("accepted", Message(Request(), "Content-Type: text/plain\r\n", "hello"), 0);
+        row("response", Message("SIP/2.0 200 OK", longLine), 0);
+        row("ack", Message(Request("ACK"), longLine).replace(Message(Request("ACK")).find("20 MESSAGE"), 10, "20 ACK"),
+            0);
+        row("display name over the bound in From", Message(Request(), {}, {}, Named(kMaxDisplayName + 1)), 0);
+        row("Via over its bound",
+            Message(Request(), "Via: SIP/2.0/UDP 127.0.0.1:5062;branch=z9hG4bK" + std::string(kMaxLine, 'v') + "\r\n"),
+            0);
+        row("CSeq of another method", Message(Request("OPTIONS"), longLine), 0);
+        row("header without colon", Message(Request(), "Subject\r\n"), 0);
+        row("no call-id",
+            Request() + "\r\nVia: SIP/2.0/UDP h;branch=z9hG4bK1\r\n" + kFrom + "To: <sip:y@h>\r\nCSeq: 20 MESSAGE\r\n" +
+                longLine + "\r\n",
+            0);
+    }
+
+    void refusalAnswers()
+    {
+        QFETCH(QByteArray, message);
+        QFETCH(int, status);
+        const std::string_view text(message.constData(), message.size());
+        const std::optional<SipRefusalAnswer> answer = BuildSipRefusalAnswer(text, ScreenSipMessage(text));
+        QCOMPARE(answer ? answer->status : 0, status);
+        if (!answer)
+            return;
+        const QByteArray answered = QByteArray::fromStdString(answer->text);
+        QVERIFY2(answered.startsWith("SIP/2.0 " + QByteArray::number(status) + ' '), answered.constData());
+        QVERIFY(answered.endsWith("\r\nContent-Length: 0\r\n\r\n"));
+        // Via (all of them, in order), From, Call-ID and CSeq as they came; To with a tag of the phone's.
+        const QByteArrayList copied = {"Via:", "From:", "Call-ID:", "CSeq:"};
+        QCOMPARE(LinesStartingWith(answered, copied), LinesStartingWith(message, copied));
+        const QByteArrayList to = LinesStartingWith(message, {"To:"});
+        QCOMPARE(to.size(), 1);
+        QVERIFY(
+            QRegularExpression("^" + QRegularExpression::escape(QString::fromLatin1(to.front())) + ";tag=[0-9a-f]{16}$")
+                .match(QString::fromLatin1(LinesStartingWith(answered, {"To:"}).value(0)))
+                .hasMatch());
+        const QByteArrayList accept = LinesStartingWith(answered, {"Accept:"});
+        QCOMPARE(accept.size(), status == 415 ? 1 : 0);
+        if (status == 415)
+            QVERIFY(accept.front().contains("application/sdp") && accept.front().contains("text/*"));
+    }
+
+    // The same request sent again gets the same answer; a To that has a tag keeps it alone.
+    void answerTagsAreStableAndNeverAddedTwice()
+    {
+        const std::string refused = Relayed(Message(Request(), "Content-Type: message/imdn+xml\r\n", "<imdn/>"));
+        auto answer = [](const std::string& message) {
+            const std::optional<SipRefusalAnswer> built = BuildSipRefusalAnswer(message, ScreenSipMessage(message));
+            return built ? built->text : std::string();
+        };
+        QVERIFY(!answer(refused).empty());
+        QCOMPARE(answer(refused), answer(refused));
+        std::string otherCall = refused;
+        otherCall.replace(otherCall.find("4d1e@"), 4, "9f0c");
+        const QByteArrayList toOfOtherCall = LinesStartingWith(QByteArray::fromStdString(answer(otherCall)), {"To:"});
+        QVERIFY(toOfOtherCall != LinesStartingWith(QByteArray::fromStdString(answer(refused)), {"To:"}));
+
+        std::string inDialog = refused;
+        inDialog.replace(inDialog.find("@sip.orvalo.test>\r\nCall-ID"), 17, "@sip.orvalo.test>;Tag=a1");
+        QCOMPARE(LinesStartingWith(QByteArray::fromStdString(answer(inDialog)), {"To:"}),
+                 QByteArrayList{"To: <sip:15551230002@sip.orvalo.test>;Tag=a1"});
+        std::string folded = refused;
+        folded.replace(folded.find("@sip.orvalo.test>\r\nCall-ID"), 17, "@sip.orvalo.test>\r\n ;tag=a1");
+        QVERIFY(QByteArray::fromStdString(answer(folded)).contains("test>\r\n ;tag=a1\r\nCall-ID"));
+    }
+
+    void answerBudgetRefillsAtItsRateUpToItsBurst()
+    {
+        CTokenBucket bucket(20, 5);
+        const CTokenBucket::Clock::time_point start = CTokenBucket::Clock::now();
+        auto taken = [&bucket](CTokenBucket::Clock::time_point at, int tries) {
+            int count = 0;
+            for (int i = 0; i < tries; ++i)
+                count += bucket.Take(at) ? 1 : 0;
+            return count;
+        };
+        QCOMPARE(taken(start, 10), 5);
+        QCOMPARE(taken(start + std::chrono::milliseconds(100), 10), 2);
+        QCOMPARE(taken(start + std::chrono::seconds(60), 10), 5);
+    }
+
+    // Through the program's own recvfrom(): a refused datagram reaches the
+    // library as a bare line end, and only a sender that may send SIP is answered.
+    void datagramsAreAnsweredOnlyToAdmittedSenders()
+    {
+        QUdpSocket phone, server, stranger;
+        for (QUdpSocket* socket : {&phone, &server, &stranger})
+            QVERIFY(socket->bind(QHostAddress::LocalHost, 0));
+        CSipGuard guard(true);
+        guard.AddServer(QHostAddress::LocalHost, server.localPort());
+        guard.Watch({phone.localPort()});
+        const QByteArray refused =
+            QByteArray::fromStdString(Relayed(Message(Request(), "Subject: " + std::string(kMaxLine, 's') + "\r\n")));
+
+        stranger.writeDatagram(refused, QHostAddress::LocalHost, phone.localPort());
+        QCOMPARE(ReadThroughGuard(phone.socketDescriptor(), kArrivalMs), QByteArray("\r\n"));
+        server.writeDatagram(refused, QHostAddress::LocalHost, phone.localPort());
+        QCOMPARE(ReadThroughGuard(phone.socketDescriptor(), kArrivalMs), QByteArray("\r\n"));
+        QVERIFY(Received(server, kArrivalMs).startsWith("SIP/2.0 400 Bad Request\r\nVia: SIP/2.0/UDP 127.0.0.1:5060;"));
+        QVERIFY(Received(stranger, kSilenceMs).isEmpty());
+        QCOMPARE(guard.dropped(), quint64(2));
+        QCOMPARE(guard.answered(), quint64(1));
+
+        // A flood from the service itself is not answered in full.
+        const int flood = 100;
+        for (int i = 0; i < flood; ++i) {
+            server.writeDatagram(refused, QHostAddress::LocalHost, phone.localPort());
+            QCOMPARE(ReadThroughGuard(phone.socketDescriptor(), kArrivalMs), QByteArray("\r\n"));
+        }
+        QVERIFY(guard.answered() < quint64(flood) / 2);
+    }
+
+    // On a connection the answer goes out before the guard ends it.
+    void aRefusedRequestOnAConnectionIsAnsweredBeforeItEnds()
+    {
+        QTcpServer listener;
+        QVERIFY(listener.listen(QHostAddress::LocalHost));
+        CSipGuard guard(false);
+        guard.Watch({listener.serverPort()});
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, listener.serverPort());
+        QVERIFY(client.waitForConnected(kArrivalMs) && listener.waitForNewConnection(kArrivalMs));
+        std::unique_ptr<QTcpSocket> phone(listener.nextPendingConnection());
+        client.write(QByteArray::fromStdString(Message(Request(), "Content-Type: message/imdn+xml\r\n", "<imdn/>")));
+        QVERIFY(client.waitForBytesWritten(kArrivalMs));
+
+        QCOMPARE(ReadThroughGuard(phone->socketDescriptor(), kArrivalMs), QByteArray());
+        QVERIFY(client.waitForReadyRead(kArrivalMs));
+        QVERIFY(client.readAll().startsWith("SIP/2.0 415 Unsupported Media Type\r\n"));
+        QCOMPARE(guard.answered(), quint64(1));
     }
 };
 
