@@ -81,7 +81,7 @@ HRESULT CAVSessionWnd::OnSessionStateChange(RTC_SESSION_STATE state)
     // The call time counts from the first CONNECTED; a CONNECTED after a hold goes on counting.
     if (state == RTCSS_CONNECTED && !m_callTimer.isActive()) {
         if (m_seconds == 0 && SendsNoMicrophone())
-            m_noMicrophoneSecondsLeft = kNoMicrophoneSeconds;
+            NoteNoMicrophone();
         m_callTimer.start();
     } else if (state == RTCSS_DISCONNECTED)
         m_callTimer.stop();
@@ -121,6 +121,13 @@ HRESULT CAVSessionWnd::OnClientEvent(RTC_CLIENT_EVENT_TYPE type)
     if (type != RTCCET_VOLUME_CHANGE && type != RTCCET_DEVICE_CHANGE)
         return S_OK;
     return RefreshVolumeSliders();
+}
+
+HRESULT CAVSessionWnd::OnMedia(int mediaType, RTC_MEDIA_EVENT_TYPE type, RTC_MEDIA_EVENT_REASON)
+{
+    if (!m_destroyed && (mediaType & RTCMT_AUDIO_SEND) && type == RTCMET_FAILED)
+        NoteNoMicrophone();
+    return S_OK;
 }
 
 HRESULT CAVSessionWnd::SetMuted(RTC_AUDIO_DEVICE device, bool muted)
@@ -195,6 +202,14 @@ bool CAVSessionWnd::SendsNoMicrophone() const
     if (FAILED(GetClient(client)) || FAILED(client->get_MediaCapabilities(capabilities)))
         return false;
     return !(capabilities & RTCMT_AUDIO_SEND);
+}
+
+void CAVSessionWnd::NoteNoMicrophone()
+{
+    if (m_noMicrophoneNoted)
+        return;
+    m_noMicrophoneNoted = true;
+    m_noMicrophoneSecondsLeft = kNoMicrophoneSeconds;
 }
 
 HRESULT CAVSessionWnd::RefreshVolumeSliders()

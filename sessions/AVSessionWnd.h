@@ -39,6 +39,8 @@ public:
     HRESULT OnSessionStateChange(RTC_SESSION_STATE state) override;
     // Volume and device changes refresh the volume sliders.
     HRESULT OnClientEvent(RTC_CLIENT_EVENT_TYPE type) override;
+    // A microphone that failed to open is told like a missing one.
+    HRESULT OnMedia(int mediaType, RTC_MEDIA_EVENT_TYPE type, RTC_MEDIA_EVENT_REASON reason) override;
     // One tick of the call timer: quality line, quality bar and call time.
     HRESULT OnTimer();
 
@@ -71,9 +73,12 @@ private:
     HRESULT RefreshVolumeSlider(IRTCClient& client, RTC_AUDIO_DEVICE device, bool available);
     // Without a microphone the call sends silence; the user should know why nobody hears them.
     bool SendsNoMicrophone() const;
+    // Shows the notice for the next seconds, once per call.
+    void NoteNoMicrophone();
 
     QTimer m_callTimer;
     int m_seconds = 0;
     int m_noMicrophoneSecondsLeft = 0;
+    bool m_noMicrophoneNoted = false;
     bool m_destroyed = false;
 };

@@ -42,7 +42,8 @@ int IntensityPercent(float dbm0)
 
 } // namespace
 
-CAudioControl::CAudioControl(CLinphoneClient& client) : m_client(client)
+CAudioControl::CAudioControl(CLinphoneClient& client)
+    : m_client(client), m_microphoneCheck([this](const auto& call) { OnMicrophoneSilent(call); })
 {
     m_intensityTimer.setInterval(kIntensityPeriodMs);
     connect(&m_intensityTimer, &QTimer::timeout, this, &CAudioControl::PostIntensity);
@@ -107,6 +108,7 @@ void CAudioControl::Start()
 void CAudioControl::Stop()
 {
     m_intensityTimer.stop();
+    m_microphoneCheck.Stop();
     if (m_player)
         m_player->close();
     m_player.reset();
@@ -236,13 +238,17 @@ void CAudioControl::OnCallMediaStarted(CCallSession& session)
     ApplyMicrophoneMute(session);
     for (RTC_AUDIO_DEVICE device : {RTCAD_SPEAKER, RTCAD_MICROPHONE})
         ApplyDeviceVolume(session, device);
-    if (!usesFiles() && !hasCaptureDevice())
+    if (usesFiles())
+        return;
+    if (hasCaptureDevice())
+        m_microphoneCheck.Start(session.call());
+    else
         SendSilence(session);
 }
 
 // Without a microphone the library sends no audio packets at all: the far end may
 // take the call for dead, and touch tones alone get lost. The call's own player
-// sends silence in its place.
+// sends silence in its place, for a missing microphone as for one that failed.
 void CAudioControl::SendSilence(CCallSession& session)
 {
     const auto player = session.call()->getPlayer();
@@ -251,6 +257,15 @@ void CAudioControl::SendSilence(CCallSession& session)
     const QString silence = ProgramSoundFile(soundFolder(), ProgramSound::Silence);
     if (player->open(silence.toStdString()) != 0 || player->start() != 0)
         qCWarning(lcAudio) << "no silence can be sent in place of the missing microphone";
+}
+
+void CAudioControl::OnMicrophoneSilent(const std::shared_ptr<linphone::Call>& call)
+{
+    const auto session = m_client.ActiveCall();
+    if (!session || !session->Holds(call.get()))
+        return;
+    SendSilence(*session);
+    session->OnMicrophoneFailed();
 }
 
 void CAudioControl::OnCallActivity(bool streaming)

@@ -2,6 +2,8 @@
 // client. Volumes run from 0 to 0xFFFF; the top is the device's own level.
 #pragma once
 
+#include "MicrophoneCheck.h"
+
 #include "platform/rtc/RtcInterfaces.h"
 
 #include <QFileSystemWatcher>
@@ -68,6 +70,7 @@ private:
     void ApplyDeviceVolume(CCallSession& session, RTC_AUDIO_DEVICE device);
     void ApplyMicrophoneMute(CCallSession& session);
     void SendSilence(CCallSession& session);
+    void OnMicrophoneSilent(const std::shared_ptr<linphone::Call>& call);
     void PostIntensity();
     void PostClientEvent(RTC_CLIENT_EVENT_TYPE type);
     HRESULT Play(const QString& file, const std::string& device);
@@ -78,4 +81,5 @@ private:
     std::shared_ptr<linphone::Player> m_player;
     QTimer m_intensityTimer;
     QFileSystemWatcher m_deviceWatcher;
+    CMicrophoneCheck m_microphoneCheck;
 };

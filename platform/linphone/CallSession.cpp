@@ -220,16 +220,28 @@ void CCallSession::Disconnect(HRESULT status, const QString& text)
 
 void CCallSession::PostMedia(RTC_MEDIA_EVENT_TYPE type, RTC_MEDIA_EVENT_REASON reason)
 {
+    for (int media : {RTCMT_AUDIO_SEND, RTCMT_AUDIO_RECEIVE})
+        PostMedia(media, type, reason);
+}
+
+void CCallSession::PostMedia(int media, RTC_MEDIA_EVENT_TYPE type, RTC_MEDIA_EVENT_REASON reason)
+{
     auto client = m_client.lock();
     if (!client)
         return;
-    for (int media : {RTCMT_AUDIO_SEND, RTCMT_AUDIO_RECEIVE}) {
-        auto event = std::make_shared<IRTCMediaEvent>();
-        event->m_mediaType = media;
-        event->m_eventType = type;
-        event->m_eventReason = reason;
-        client->events().Post(RTCE_MEDIA, event);
-    }
+    auto event = std::make_shared<IRTCMediaEvent>();
+    event->m_mediaType = media;
+    event->m_eventType = type;
+    event->m_eventReason = reason;
+    client->events().Post(RTCE_MEDIA, event);
+}
+
+void CCallSession::OnMicrophoneFailed()
+{
+    if (m_microphoneFailed)
+        return;
+    m_microphoneFailed = true;
+    PostMedia(RTCMT_AUDIO_SEND, RTCMET_FAILED, RTCMER_BAD_DEVICE);
 }
 
 void CCallSession::OnDtmfReceived(int dtmf)

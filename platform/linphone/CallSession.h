@@ -29,6 +29,8 @@ public:
     bool mediaActive() const;
     void OnCallState(linphone::Call::State state);
     void OnDtmfReceived(int dtmf);
+    // The microphone did not open and silence stands in for it: told once a call.
+    void OnMicrophoneFailed();
     // The call's Call-ID, as the far end's requests carry it.
     QByteArray callId() const;
     // The far end's BYE has arrived and is not read yet: the call ends for the program
@@ -43,9 +45,11 @@ public:
 private:
     void Disconnect(HRESULT status, const QString& text);
     void PostMedia(RTC_MEDIA_EVENT_TYPE type, RTC_MEDIA_EVENT_REASON reason);
+    void PostMedia(int media, RTC_MEDIA_EVENT_TYPE type, RTC_MEDIA_EVENT_REASON reason);
     void EndIfStillUp();
     std::shared_ptr<CParticipant> remote() const;
 
     std::shared_ptr<linphone::Call> m_call;
     bool m_mediaStarted = false;
+    bool m_microphoneFailed = false;
 };

@@ -133,30 +133,43 @@ private slots:
         QCOMPARE(rig().display().callTimes, QList<int>({1, 2, 3}));
     }
 
+    // A microphone is missing when the call connects, or fails to open after the
+    // first second (the layer then reports its sending side failed, and may repeat
+    // it after a hold): either way the notice stands for three seconds, once.
     void withoutMicrophoneTheFirstSecondsSaySoOnce_data()
     {
         const QString quality = QStringLiteral("Connected: Network Quality = 0");
         const QString notice = CAVSessionWnd::kNoMicrophone;
         QTest::addColumn<int>("capabilities");
+        QTest::addColumn<bool>("microphoneFails");
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("microphone") << (RTCMT_AUDIO_SEND | RTCMT_AUDIO_RECEIVE)
+        QTest::newRow("microphone") << (RTCMT_AUDIO_SEND | RTCMT_AUDIO_RECEIVE) << false
                                     << QStringList{quality, quality, quality, quality, quality};
-        QTest::newRow("no microphone") << int(RTCMT_AUDIO_RECEIVE)
+        QTest::newRow("no microphone") << int(RTCMT_AUDIO_RECEIVE) << false
                                        << QStringList{notice, notice, notice, quality, quality};
+        QTest::newRow("microphone fails to open") << (RTCMT_AUDIO_SEND | RTCMT_AUDIO_RECEIVE) << true
+                                                  << QStringList{quality, notice, notice, notice, quality};
     }
 
     void withoutMicrophoneTheFirstSecondsSaySoOnce()
     {
         QFETCH(int, capabilities);
+        QFETCH(bool, microphoneFails);
         QFETCH(QStringList, lines);
+        const auto failure = [this, microphoneFails] {
+            if (microphoneFails)
+                rig().deliver(RTCE_MEDIA, FakeEvents::media(RTCMT_AUDIO_SEND, RTCMET_FAILED, RTCMER_BAD_DEVICE));
+        };
         auto session = placeCallToCarol();
         rig().client().m_mediaCapabilities = capabilities;
         rig().setState(session, RTCSS_CONNECTED);
         CAVSessionWnd* window = CAVSessionWnd::Active();
         window->OnTimer();
+        failure();
         window->OnTimer();
         rig().setState(session, RTCSS_HOLD);
         rig().setState(session, RTCSS_CONNECTED); // back from hold: not told again
+        failure();
         for (int tick = 0; tick < 3; ++tick)
             window->OnTimer();
         QStringList expected;

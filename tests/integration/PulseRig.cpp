@@ -4,6 +4,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -61,6 +62,26 @@ bool CPulseRig::MuteMicrophone(bool muted) const
 {
     return Pactl({QStringLiteral("set-source-mute"), QStringLiteral("rig_microphone"),
                   muted ? QStringLiteral("1") : QStringLiteral("0")});
+}
+
+bool CPulseRig::UnplugMicrophone() const
+{
+    return Pactl({QStringLiteral("unload-module"), QStringLiteral("module-sine-source")});
+}
+
+// The microphone comes back with the arguments the script gave it.
+bool CPulseRig::PlugMicrophone() const
+{
+    QFile script(QDir(m_folder).filePath(QStringLiteral("rig.pa")));
+    if (!script.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    const QString microphone = QStringLiteral("load-module module-sine-source ");
+    for (const QString& line : QString::fromUtf8(script.readAll()).split(QLatin1Char('\n'))) {
+        if (line.startsWith(microphone))
+            return Pactl(line.split(QLatin1Char(' '), Qt::SkipEmptyParts)) &&
+                   Pactl({QStringLiteral("set-default-source"), QStringLiteral("rig_microphone")});
+    }
+    return false;
 }
 
 bool CPulseRig::Pactl(const QStringList& arguments)

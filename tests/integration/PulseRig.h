@@ -36,6 +36,10 @@ public:
 
     // Silences the microphone's tone, or lets it through again; false if the server refused.
     bool MuteMicrophone(bool muted) const;
+    // Takes the microphone off the server, as when it is unplugged, or brings it
+    // back as the rig set it up; false if the server refused.
+    bool UnplugMicrophone() const;
+    bool PlugMicrophone() const;
 
 private:
     // Runs pactl with the arguments; true if it succeeded.

@@ -2,18 +2,21 @@
 // instead of sound files, calls the headless peer, and what each side hears is
 // measured at the other end. The tuning dialog runs against the same devices.
 #include "AudioFile.h"
+#include "Baresip.h"
 #include "ChildProcess.h"
 #include "Endpoint.h"
 #include "PulseRig.h"
 #include "SipService.h"
 #include "TestHome.h"
 
+#include "platform/linphone/MicrophoneCheck.h"
 #include "tests/fakes/ModalDriver.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QtTest>
 
 namespace {
@@ -78,6 +81,7 @@ private slots:
     void cleanupTestCase();
     void tuningDialogListsPlaysAndMeasuresTheRigsDevices();
     void callCarriesBothTonesAndFollowsVolumeAndMute();
+    void microphoneThatFailsToOpenIsReplacedBySilence();
 
 private:
     QString Folder(const QString& name) const { return m_home.NewFolder(name); }
@@ -241,6 +245,56 @@ void TestAudioRig::callCarriesBothTonesAndFollowsVolumeAndMute()
     QVERIFY(Measure(heard, CPulseRig::kMicrophoneTone, 1.0, mutedAt).share > kMinToneShare);
     QVERIFY(QuietestRms(heard, mutedAt, end - 1.0) < kSilentRms);
     QVERIFY(Measure(heard, CPulseRig::kMicrophoneTone, end - 1.0, end).share > kMinToneShare);
+    // A microphone that works, muted or not, is never taken for one that failed.
+    QVERIFY(!alice.events().Take<IRTCMediaEvent>(
+        RTCE_MEDIA, [](const IRTCMediaEvent& e) { return e.m_eventType == RTCMET_FAILED; }, 0));
+}
+
+// A microphone the phone lists but cannot open when the call starts (it left the
+// sound server after the phone had looked) leaves the call nothing to send. The
+// phone sends silence in its place and says once that the microphone failed.
+// Baresip keeps what it decodes: its length counts the packets that came.
+void TestAudioRig::microphoneThatFailsToOpenIsReplacedBySilence()
+{
+    constexpr int kCallMs = 8000;
+    // Baresip plays files at the rate of its codec only.
+    const QString baresipTone = Folder(QStringLiteral("baresip-sounds")) + QStringLiteral("/tone.wav");
+    QVERIFY(CAudioFile::MakeTone(baresipTone, kPeerTone, kToneSeconds, 8000));
+    CBaresip baresip(Folder(QStringLiteral("baresip-broken-microphone")), *m_service, CEndpoint::kFrank, baresipTone);
+    QVERIFY(baresip.Start());
+    QVERIFY(baresip.WaitOutput(QStringLiteral("200 OK")));
+    CEndpoint alice(Folder(QStringLiteral("alice-broken-microphone")));
+    QVERIFY(alice.Logon(*m_service, CEndpoint::kAlice));
+    int capabilities = 0;
+    QCOMPARE(alice.client().get_MediaCapabilities(capabilities), S_OK);
+    QVERIFY(capabilities & RTCMT_AUDIO_SEND);
+    QVERIFY(m_rig->UnplugMicrophone());
+    const auto replug = qScopeGuard([this] { QVERIFY(m_rig->PlugMicrophone()); });
+
+    RtcSessionPtr call = alice.Call(CSipService::Uri(CEndpoint::kFrank.number));
+    QVERIFY(call);
+    QVERIFY(alice.WaitSession(RTCSS_CONNECTED, call));
+    QElapsedTimer connected;
+    connected.start();
+    CEventQueue::Pump(kCallMs);
+    const double callSeconds = connected.elapsed() / 1000.0;
+    QCOMPARE(call->Terminate(RTCTR_NORMAL), S_OK);
+    QVERIFY(alice.WaitSession(RTCSS_DISCONNECTED, call));
+    QVERIFY(baresip.WaitOutput(QStringLiteral("terminated")));
+    baresip.Stop();
+
+    CAudioFile received;
+    QVERIFY(received.Load(baresip.ReceivedAudio()));
+    // The silence starts once the failure shows; two seconds are allowed for setting up and closing the call.
+    const double allowed = CMicrophoneCheck::kGraceMs / 1000.0 + 2.0;
+    QVERIFY2(received.seconds() > callSeconds - allowed,
+             qPrintable(QStringLiteral("%1 s of audio in a call of %2 s").arg(received.seconds()).arg(callSeconds)));
+    const auto failed = [](const IRTCMediaEvent& e) {
+        return e.m_mediaType == RTCMT_AUDIO_SEND && e.m_eventType == RTCMET_FAILED &&
+               e.m_eventReason == RTCMER_BAD_DEVICE;
+    };
+    QVERIFY(alice.events().Take<IRTCMediaEvent>(RTCE_MEDIA, failed, 0));
+    QVERIFY(!alice.events().Take<IRTCMediaEvent>(RTCE_MEDIA, failed, 0));
 }
 
 QTEST_MAIN(TestAudioRig)
