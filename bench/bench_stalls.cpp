@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -30,6 +31,7 @@ constexpr int kRegisterMs = 30000;
 // The service resends what the phone dropped for up to 32 s.
 constexpr int kAfterStormMs = 60000;
 constexpr int kGoalMs = 100;
+constexpr int kNewSenders = 200;
 const CEndpoint::Account& kPhone = CEndpoint::kAlice;
 
 struct Path {
@@ -101,22 +103,25 @@ public:
                     return false;
                 }
             }
-            const qsizetype before = phone.output().size();
             const SipStormTarget target = path.direct ? SipStormTarget::Direct(kPhone.number, phone.sipPort())
                                                       : SipStormTarget::ThroughService(address, service.port());
-            CStopwatch watch;
-            const bool sent = SendSipStorm(m_fuzz, target, path.transport, m_requests, path.seed);
-            const double sendMs = watch.Ms();
-            const bool answers = m_probe.Answers(service.port(), address, kAfterStormMs);
-            const QList<Stall> stalls = phone.StallsAfter(before);
-            all += stalls;
-            rows << Row(QString::fromLatin1(path.name), m_requests, stalls,
-                        !sent     ? QStringLiteral("connection refused")
-                        : answers ? QStringLiteral("yes")
-                                  : QStringLiteral("no"));
-            std::fprintf(stderr, "%s: sent in %.0f ms, stalls (ms): %s\n", path.name, sendMs, qPrintable(Join(stalls)));
+            Measure(phone, service, QString::fromLatin1(path.name), m_requests, rows, all,
+                    [&] { return SendSipStorm(m_fuzz, target, path.transport, m_requests, path.seed); });
         }
-        rows << Row(QStringLiteral("all"), m_requests * static_cast<int>(std::size(kPaths)), all, QStringLiteral("-"));
+        // Each new sender gets a message window of its own.
+        Measure(phone, service, QStringLiteral("MESSAGEs from %1 new senders through the service").arg(kNewSenders),
+                kNewSenders, rows, all, [&] {
+                    for (int i = 0; i < kNewSenders; ++i) {
+                        SipRequest message;
+                        message.requestUri = address;
+                        message.from = "<sip:sender" + QByteArray::number(i) + "@senders.invalid>";
+                        message.body = "hello " + QByteArray::number(i);
+                        m_fuzz.SendUdp(message.Build(m_fuzz.port()), service.port());
+                    }
+                    return true;
+                });
+        rows << Row(QStringLiteral("all"), m_requests * static_cast<int>(std::size(kPaths)) + kNewSenders, all,
+                    QStringLiteral("-"));
         std::printf(
             "Machine: %s\n\n"
             "| path | requests | stalls > 50 ms | longest (ms) | > %d ms (goal: none) | > 250 ms | longest "
@@ -126,6 +131,25 @@ public:
     }
 
 private:
+    // Sends what `send` sends and adds the row of the stalls it caused.
+    void Measure(CPhoneProcess& phone, const CSipService& service, const QString& name, int requests, QStringList& rows,
+                 QList<Stall>& all, const std::function<bool()>& send)
+    {
+        const qsizetype before = phone.output().size();
+        CStopwatch watch;
+        const bool sent = send();
+        const double sendMs = watch.Ms();
+        const bool answers = m_probe.Answers(service.port(), CSipService::Uri(kPhone.number).toUtf8(), kAfterStormMs);
+        const QList<Stall> stalls = phone.StallsAfter(before);
+        all += stalls;
+        rows << Row(name, requests, stalls,
+                    !sent     ? QStringLiteral("connection refused")
+                    : answers ? QStringLiteral("yes")
+                              : QStringLiteral("no"));
+        std::fprintf(stderr, "%s: sent in %.0f ms, stalls (ms/running ms): %s\n", qPrintable(name), sendMs,
+                     qPrintable(Join(stalls)));
+    }
+
     // "120/15": 120 ms stalled, 15 ms of it running.
     static QString Join(const QList<Stall>& stalls)
     {
