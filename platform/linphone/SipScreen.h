@@ -32,7 +32,7 @@ inline constexpr std::size_t kMaxMethod = 16;
 // each of its words (a host label, a user part, a parameter's name or value: a
 // run of characters between . ; : @ = < > , ? / [ ] and spaces). Summed over the
 // request address, the Via and the address headers, these squares stay below
-// this: about 10 ms of parsing in a release build.
+// this: one word of 128 characters, 8 to 16 ms of parsing in a release build.
 inline constexpr std::size_t kMaxAddressWeight = 16 * 1024;
 } // namespace SipLimits
 

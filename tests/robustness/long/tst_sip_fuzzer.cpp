@@ -17,11 +17,14 @@
 namespace {
 constexpr int kRegisterMs = 30000;
 constexpr int kAfterStormMs = 60000;
-// The event loop's longest stall allowed while the traffic arrives. Before the
-// guard, one malformed address of 1 to 4 KB cost this build 2 to 20 s of parsing.
-// What is left on this shared, loaded two-core machine under the sanitizers is
-// the phone's own work on the requests that pass (a ringing prompt, a message
-// window), measured up to about 2 s.
+// The event loop's longest stall allowed while the traffic arrives: a freeze,
+// not a speed. Before the guard, one malformed address of 1 to 4 KB cost this
+// build 2 to 20 s of parsing; until the guard bounded what slows the library
+// within the other limits (a method its scanner cannot read, bytes after the
+// body, long words in addresses), this traffic still stalled a release build
+// for up to 18 s. Now the release build shows no stall over 50 ms under it
+// (bench/bench_stalls.cpp), and this build up to about 130 ms on a shared,
+// loaded two-core machine, of which its thread ran at most 40 ms.
 constexpr int kStallBoundMs = 3000;
 
 const CEndpoint::Account& kPhone = CEndpoint::kAlice;
@@ -117,7 +120,8 @@ private slots:
         QVERIFY2(!output.contains(QStringLiteral("Sanitizer")) && !output.contains(QStringLiteral("runtime error")),
                  qPrintable(output));
         const int stall = m_phone->LongestStallAfter(before);
-        qInfo("seed %u: longest stall %d ms", seed, stall);
+        for (const CPhoneProcess::Stall& each : m_phone->StallsAfter(before))
+            qInfo("seed %u: stalled %d ms, %d ms of it running", seed, each.ms, each.runningMs);
         QVERIFY2(stall <= kStallBoundMs, qPrintable(output));
         QVERIFY(CallRings(*m_caller, CSipService::Uri(kPhone.number)));
     }
