@@ -4,6 +4,7 @@
 // presence, and the routing of sessions to their windows.
 #pragma once
 
+#include "BurstLimit.h"
 #include "EngineViews.h"
 #include "platform/rtc/RtcEvents.h"
 
@@ -27,6 +28,9 @@ public:
     static constexpr int kRequiredVersion = 0x10002;
     static constexpr int kEventFilter = 0x8F2FFF;
     static inline const QString kClientName = QStringLiteral("Orvalo Phone");
+    // New conversations (a message window each) that may open within a minute.
+    static constexpr int kMaxNewConversations = 10;
+    static constexpr int kNewConversationPeriodMs = 60000;
 
     // Creates the engine and sets the library up. Returns null, with the version
     // message shown where one applies, when the library cannot be set up.
@@ -183,6 +187,7 @@ private:
 
     std::vector<CSessionWnd*> m_sessionWindows;
     bool m_incomingCallPromptOpen = false;
+    CBurstLimit m_newConversations{kMaxNewConversations, kNewConversationPeriodMs};
 
     // The watcher the "Incoming Watcher" prompt asks about, and the offers that wait for it.
     RtcWatcherPtr m_askedWatcher;

@@ -4,10 +4,15 @@
 #include "ProcessGlobals.h"
 #include "SessionWnd.h"
 
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QWidget>
 
+#include <bit>
+
 namespace {
+Q_LOGGING_CATEGORY(lcSessions, "orvalo.engine.sessions")
+
 bool IsVoice(RTC_SESSION_TYPE type)
 {
     return type == RTCST_PC_TO_PC || type == RTCST_PC_TO_PHONE;
@@ -115,6 +120,16 @@ void CClientEngine::OnIncomingSession(const RtcSessionPtr& session)
         return;
     }
     if (!IsVoice(type)) {
+        // Messages from many new senders in a flood must not open window after window.
+        if (!m_newConversations.Admit()) {
+            // 1, 2, 4, 8, ...: a flood must not flood the log as well.
+            if (std::has_single_bit(m_newConversations.refused()))
+                qCWarning(lcSessions) << "refused a new conversation:" << kMaxNewConversations
+                                      << "opened within the last minute;" << m_newConversations.refused()
+                                      << "refused so far";
+            Abandon(session, RTCTR_REJECT);
+            return;
+        }
         m_client->PlayRing(RTCRT_MESSAGE, true);
         if (FAILED(CreateSessionWindow(session, type)))
             Abandon(session, RTCTR_NORMAL);

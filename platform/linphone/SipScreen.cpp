@@ -102,7 +102,8 @@ bool StartLineIsWellFormed(std::string_view line)
     }
     // METHOD SP Request-URI SP SIP/2.0
     const std::size_t second = rest.find(' ');
-    if (!IsToken(head) || second == std::string_view::npos || rest.substr(second + 1) != "SIP/2.0")
+    if (!IsToken(head) || head.size() > kMaxMethod || second == std::string_view::npos ||
+        rest.substr(second + 1) != "SIP/2.0")
         return false;
     const std::string_view uri = rest.substr(0, second);
     const std::size_t colon = uri.find(':');
@@ -127,10 +128,36 @@ SipVerdict CheckQuotes(std::string_view value)
     return SipVerdict::Accepted;
 }
 
+// What parsing the words of an address costs the library (see kMaxAddressWeight).
+// Quoted strings are bounded on their own and cheap to parse.
+std::size_t AddressWeight(std::string_view text)
+{
+    static constexpr std::string_view kDelimiters = " \t\r\n.;:@=<>,?/[]";
+    std::size_t weight = 0;
+    std::size_t word = 0;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            i += c == '\\' ? 1 : 0;
+            quoted = c != '"';
+            continue;
+        }
+        if (c == '"' || kDelimiters.find(c) != std::string_view::npos) {
+            weight += word * word;
+            word = 0;
+            quoted = c == '"';
+            continue;
+        }
+        ++word;
+    }
+    return weight + word * word;
+}
+
 struct Header {
     std::string_view name;
-    std::string_view value;
-    std::size_t length = 0; // with its continuation lines
+    std::string_view value; // with its continuation lines
+    std::size_t length = 0;
 };
 
 // Splits the header section (without the start line) into headers, joining
@@ -150,7 +177,10 @@ std::optional<std::vector<Header>> SplitHeaders(std::string_view section)
         if (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
             if (headers.empty())
                 return std::nullopt;
-            headers.back().length += line.size() + 2;
+            Header& folded = headers.back();
+            folded.length += line.size() + 2;
+            folded.value = std::string_view(folded.value.data(),
+                                            static_cast<std::size_t>(line.data() + line.size() - folded.value.data()));
             continue;
         }
         const std::size_t colon = line.find(':');
@@ -179,7 +209,7 @@ std::optional<std::size_t> ContentLength(const Header& header)
     return length;
 }
 
-SipVerdict CheckHeaders(const std::vector<Header>& headers)
+SipVerdict CheckHeaders(const std::vector<Header>& headers, std::size_t addressWeight)
 {
     if (headers.size() > kMaxHeaderLines)
         return SipVerdict::TooManyHeaders;
@@ -191,7 +221,11 @@ SipVerdict CheckHeaders(const std::vector<Header>& headers)
             if (const SipVerdict quotes = CheckQuotes(header.value); quotes != SipVerdict::Accepted)
                 return quotes;
         }
+        if (address || EqualsNoCase(header.name, "Via") || EqualsNoCase(header.name, "v"))
+            addressWeight += AddressWeight(header.value);
     }
+    if (addressWeight > kMaxAddressWeight)
+        return SipVerdict::AddressTooHeavy;
     // Which of two lengths or types the library would believe is not worth guessing.
     for (const auto& [name, compact] :
          {std::pair<std::string_view, std::string_view>{"Content-Length", "l"}, {"Content-Type", "c"}}) {
@@ -283,12 +317,15 @@ bool IsComposingIsPlain(std::string_view body)
 
 SipVerdict CheckBody(const std::vector<Header>& headers, std::string_view body)
 {
-    // The library reads as much body as the length says, and the rest not at
-    // all; without a length it handed a body over empty to a parser that threw.
+    // Without a length the library handed a body over empty to a parser that threw.
     const Header* length = Find(headers, "Content-Length", "l");
     if (length) {
         const std::optional<std::size_t> declared = ContentLength(*length);
         if (!declared || *declared > body.size())
+            return SipVerdict::Malformed;
+        // Bytes after the body stay in the library's buffer, which it then scans
+        // for a message start again with every datagram that follows.
+        if (body.find_first_not_of("\r\n", *declared) != std::string_view::npos)
             return SipVerdict::Malformed;
         body = body.substr(0, *declared);
     } else if (!body.empty()) {
@@ -333,7 +370,9 @@ SipVerdict ScreenSipMessage(std::string_view message)
         SplitHeaders(startEnd < section.size() ? section.substr(startEnd + 2) : std::string_view());
     if (!headers)
         return SipVerdict::Malformed;
-    if (const SipVerdict verdict = CheckHeaders(*headers); verdict != SipVerdict::Accepted)
+    const bool request = !startLine.starts_with("SIP/2.0 ");
+    if (const SipVerdict verdict = CheckHeaders(*headers, request ? AddressWeight(startLine) : 0);
+        verdict != SipVerdict::Accepted)
         return verdict;
     return CheckBody(*headers, message.substr(end + 4));
 }
@@ -373,6 +412,7 @@ const char* Describe(SipVerdict verdict)
     case SipVerdict::DisplayNameTooLong: return "display name too long";
     case SipVerdict::Malformed: return "not well formed";
     case SipVerdict::BodyRefused: return "body not taken";
+    case SipVerdict::AddressTooHeavy: return "addresses too costly to parse";
     }
     return "unknown";
 }

@@ -25,6 +25,16 @@ inline constexpr std::size_t kMaxAddressLine = 512;
 inline constexpr std::size_t kMaxLine = 1024;
 // A quoted display name.
 inline constexpr std::size_t kMaxDisplayName = 128;
+// A request's method. The library finds where a message starts with a scanner
+// that reads at most 16 characters of it, and scans the datagram again from
+// every byte when that fails, a time that grows with the square of its size.
+inline constexpr std::size_t kMaxMethod = 16;
+// The library's time for an address grows with the square of the length of
+// each of its words (a host label, a user part, a parameter's name or value: a
+// run of characters between . ; : @ = < > , ? / [ ] and spaces). Summed over the
+// request address, the Via and the address headers, these squares stay below
+// this: one word of 128 characters, 8 to 16 ms of parsing in a release build.
+inline constexpr std::size_t kMaxAddressWeight = 16 * 1024;
 } // namespace SipLimits
 
 enum class SipVerdict {
@@ -36,6 +46,7 @@ enum class SipVerdict {
     DisplayNameTooLong,
     Malformed,
     BodyRefused,
+    AddressTooHeavy,
 };
 
 // Checks one complete SIP message (a datagram).

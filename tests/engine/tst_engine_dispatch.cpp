@@ -177,6 +177,21 @@ private slots:
         QCOMPARE(m_rig->client().log().last("Session.Terminate")->args, QVariantList({RTCTR_REJECT}));
     }
 
+    void aFloodOfNewConversationsOpensOnlySoManyWindows()
+    {
+        RecordingWindowFactory factory;
+        m_rig->engine().SetSessionWindowFactory(&factory);
+        for (int i = 0; i <= CClientEngine::kMaxNewConversations; ++i) {
+            auto session = m_rig->client().makeIncomingSession(
+                RTCST_IM, QStringLiteral("sip:sender%1@senders.invalid").arg(i), QStringLiteral("Sender"));
+            deliver(RTCE_SESSION_STATE_CHANGE, FakeEvents::sessionState(session, RTCSS_INCOMING));
+        }
+        QCOMPARE(int(factory.windows.size()), CClientEngine::kMaxNewConversations);
+        QCOMPARE(m_rig->client().log().opsMatching("Session.Terminate").size(), 1);
+        QCOMPARE(m_rig->client().log().last("Session.Terminate")->args, QVariantList({RTCTR_REJECT}));
+        m_rig->dropEngine();
+    }
+
     void windowsOutlivingTheEngineForgetIt()
     {
         RecordingSessionWnd chat;

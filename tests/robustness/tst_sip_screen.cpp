@@ -41,6 +41,15 @@ std::string Request(const std::string& method = "MESSAGE")
     return method + " sip:15551230002@127.0.0.1:5070;transport=udp SIP/2.0";
 }
 
+// A user part of that length made of short words.
+std::string Dotted(std::size_t length)
+{
+    std::string text;
+    while (text.size() < length)
+        text += text.size() % 8 == 7 ? '.' : 'u';
+    return text;
+}
+
 std::string Named(std::size_t nameLength)
 {
     return "From: \"" + std::string(nameLength, 'n') + "\" <sip:x@sip.orvalo.test>;tag=1\r\n";
@@ -120,8 +129,9 @@ private slots:
         row("display name without its closing quote",
             Message(Request(), {}, {}, "From: \"Alice <sip:x@sip.orvalo.test>;tag=1\r\n"), SipVerdict::Malformed);
 
-        const std::string shortStart = "OPTIONS sip:" + std::string(kMaxStartLine - 22, 'u') + "@h SIP/2.0";
-        const std::string longStart = "OPTIONS sip:" + std::string(kMaxStartLine - 21, 'u') + "@h SIP/2.0";
+        // Words short enough that the line's length alone decides.
+        const std::string shortStart = "OPTIONS sip:" + Dotted(kMaxStartLine - 22) + "@h SIP/2.0";
+        const std::string longStart = "OPTIONS sip:" + Dotted(kMaxStartLine - 21) + "@h SIP/2.0";
         row("request line at the bound", Message(shortStart), SipVerdict::Accepted);
         row("request line over it", Message(longStart), SipVerdict::LineTooLong);
         row("request address of 16 KB", Message("OPTIONS sip:" + std::string(16 * 1024, 'u') + "@h SIP/2.0"),
@@ -161,11 +171,14 @@ private slots:
         row("typing notice cut short", Message(Request(), typing, composing), SipVerdict::BodyRefused);
         row("typing notice with text between its elements",
             Message(Request(), typing, composing + "x<refresh>60</refresh></isComposing>"), SipVerdict::BodyRefused);
-        row("typing notice cut short by its length",
+        // The library would keep what follows the body and scan it again with every later datagram.
+        row("bytes after the body",
             Message(Request(), typing, composing + "</isComposing>")
                 .replace(Message(Request(), typing, composing + "</isComposing>").find("Content-Length: "), 19,
                          "Content-Length: 80"),
-            SipVerdict::BodyRefused);
+            SipVerdict::Malformed);
+        row("line ends after the body", Message(Request(), "Content-Type: text/plain\r\n", "hello") + "\r\n",
+            SipVerdict::Accepted);
         row("typing notice without a length",
             Request() + "\r\nVia: SIP/2.0/UDP h;branch=z9hG4bK1\r\n" + kFrom +
                 "To: <sip:y@h>\r\nCall-ID: 1\r\nCSeq: 1 MESSAGE\r\n" + typing + "\r\n" + composing + "</isComposing>",
@@ -177,6 +190,24 @@ private slots:
         row("delivery notice", Message(Request(), "Content-Type: message/imdn+xml\r\n", "<imdn/>"),
             SipVerdict::BodyRefused);
 
+        // The library's parser takes a time that grows with the square of each word of an address.
+        const std::string longestLabel = "sip:alice@" + std::string(63, 'h') + ".orvalo.test";
+        row("host label of the longest length DNS allows",
+            Message(Request(), "Route: <" + longestLabel + ";lr>\r\n", {}, "From: <" + longestLabel + ">;tag=1\r\n"),
+            SipVerdict::Accepted);
+        row("address word just under the weight bound", Message("OPTIONS sip:u@" + std::string(120, 'h') + " SIP/2.0"),
+            SipVerdict::Accepted);
+        row("address word over it", Message("OPTIONS sip:u@" + std::string(128, 'h') + " SIP/2.0"),
+            SipVerdict::AddressTooHeavy);
+        row("many long words in a folded route",
+            Message(Request(), "Route: <" + longestLabel + ">,\r\n <" + longestLabel + ">,\r\n <" + longestLabel +
+                                   ">,\r\n <" + longestLabel + ">\r\n"),
+            SipVerdict::AddressTooHeavy);
+        row("long word in the via", Message(Request(), "Via: SIP/2.0/UDP " + std::string(128, 'v') + "\r\n"),
+            SipVerdict::AddressTooHeavy);
+
+        row("method at its bound", Message(std::string(kMaxMethod, 'M') + " sip:x@h SIP/2.0"), SipVerdict::Accepted);
+        row("method over it", Message(std::string(kMaxMethod + 1, 'M') + " sip:x@h SIP/2.0"), SipVerdict::Malformed);
         row("unknown protocol", Message("MESSAGE sip:x@h SIP/3.0"), SipVerdict::Malformed);
         row("method not a token", Message("MES(SAGE sip:x@h SIP/2.0"), SipVerdict::Malformed);
         row("address without scheme", Message("MESSAGE x SIP/2.0"), SipVerdict::Malformed);

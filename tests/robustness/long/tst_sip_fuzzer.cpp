@@ -4,9 +4,9 @@
 // After each run the phone still runs with no sanitizer report, its event loop
 // never stalled beyond the bound, it is still registered and a call still rings.
 #include "../CallCheck.h"
-#include "../PhoneProcess.h"
-#include "../SipMutator.h"
-#include "../SipTraffic.h"
+#include "PhoneProcess.h"
+#include "SipStorm.h"
+#include "SipTraffic.h"
 
 #include "tests/integration/Endpoint.h"
 #include "tests/integration/SipService.h"
@@ -17,25 +17,24 @@
 namespace {
 constexpr int kRegisterMs = 30000;
 constexpr int kAfterStormMs = 60000;
-constexpr int kBurst = 20;
-constexpr int kBurstPauseMs = 40;
-constexpr int kTcpBatch = 10;
-// The event loop's longest stall allowed while the traffic arrives. Before the
-// guard, one malformed address of 1 to 4 KB cost this build 2 to 20 s of parsing.
-// What is left on this shared, loaded two-core machine under the sanitizers is
-// the phone's own work on the requests that pass (a ringing prompt, a message
-// window), measured up to about 2 s.
+// The event loop's longest stall allowed while the traffic arrives: a freeze,
+// not a speed. Before the guard, one malformed address of 1 to 4 KB cost this
+// build 2 to 20 s of parsing; until the guard bounded what slows the library
+// within the other limits (a method its scanner cannot read, bytes after the
+// body, long words in addresses), this traffic still stalled a release build
+// for up to 18 s. Now the release build shows no stall over 50 ms under it
+// (bench/bench_stalls.cpp), and this build up to about 130 ms on a shared,
+// loaded two-core machine, of which its thread ran at most 40 ms.
 constexpr int kStallBoundMs = 3000;
 
 const CEndpoint::Account& kPhone = CEndpoint::kAlice;
 const CEndpoint::Account& kCaller = CEndpoint::kFrank;
 
 enum class Path { Service, Direct };
-enum class Transport { Udp, Tcp };
 } // namespace
 
 Q_DECLARE_METATYPE(Path)
-Q_DECLARE_METATYPE(Transport)
+Q_DECLARE_METATYPE(SipTransport)
 
 class TestSipFuzzer : public QObject {
     Q_OBJECT
@@ -88,46 +87,29 @@ private slots:
     void mutatedTrafficLeavesThePhoneWorking_data()
     {
         QTest::addColumn<Path>("path");
-        QTest::addColumn<Transport>("transport");
+        QTest::addColumn<SipTransport>("transport");
         QTest::addColumn<int>("count");
         QTest::addColumn<quint32>("seed");
-        QTest::newRow("UDP through the service") << Path::Service << Transport::Udp << 3500 << 1u;
-        QTest::newRow("TCP through the service") << Path::Service << Transport::Tcp << 1500 << 2u;
-        QTest::newRow("UDP straight to the phone") << Path::Direct << Transport::Udp << 3500 << 3u;
-        QTest::newRow("TCP straight to the phone") << Path::Direct << Transport::Tcp << 1500 << 4u;
+        QTest::newRow("UDP through the service") << Path::Service << SipTransport::Udp << 3500 << 1u;
+        QTest::newRow("TCP through the service") << Path::Service << SipTransport::Tcp << 1500 << 2u;
+        QTest::newRow("UDP straight to the phone") << Path::Direct << SipTransport::Udp << 3500 << 3u;
+        QTest::newRow("TCP straight to the phone") << Path::Direct << SipTransport::Tcp << 1500 << 4u;
     }
 
     void mutatedTrafficLeavesThePhoneWorking()
     {
         QFETCH(Path, path);
-        QFETCH(Transport, transport);
+        QFETCH(SipTransport, transport);
         QFETCH(int, count);
         QFETCH(quint32, seed);
         QVERIFY2(PhoneIn(path == Path::Direct), qPrintable(m_phone->output()));
         const qsizetype before = m_phone->output().size();
 
-        const QByteArray target = path == Path::Service ? CSipService::Uri(kPhone.number).toUtf8()
-                                                        : "sip:" + kPhone.number.toUtf8() +
-                                                              "@127.0.0.1:" + QByteArray::number(m_phone->sipPort());
-        const int port = path == Path::Service ? m_service->port() : m_phone->sipPort();
-        CSipMutator mutator(seed);
-        QByteArray batch;
-        for (int sent = 0; sent < count; ++sent) {
-            const QByteArray message = mutator.Next(target, m_fuzz.port(), path == Path::Service);
-            if (transport == Transport::Udp) {
-                m_fuzz.SendUdp(message, port);
-                if (sent % kBurst == kBurst - 1)
-                    QTest::qWait(kBurstPauseMs);
-                continue;
-            }
-            // The phone ends a connection at the first message it refuses: a few per connection.
-            batch += message;
-            if (sent % kTcpBatch == kTcpBatch - 1 || sent == count - 1) {
-                QVERIFY(m_fuzz.SendTcp(batch, port));
-                batch.clear();
-                QTest::qWait(1);
-            }
-        }
+        const SipStormTarget target =
+            path == Path::Service
+                ? SipStormTarget::ThroughService(CSipService::Uri(kPhone.number).toUtf8(), m_service->port())
+                : SipStormTarget::Direct(kPhone.number, m_phone->sipPort());
+        QVERIFY(SendSipStorm(m_fuzz, target, transport, count, seed));
 
         // The service keeps sending again what the phone dropped for up to 32 s
         // (its transaction timers); the probe gets through once that is over.
@@ -138,7 +120,8 @@ private slots:
         QVERIFY2(!output.contains(QStringLiteral("Sanitizer")) && !output.contains(QStringLiteral("runtime error")),
                  qPrintable(output));
         const int stall = m_phone->LongestStallAfter(before);
-        qInfo("seed %u: longest stall %d ms", seed, stall);
+        for (const CPhoneProcess::Stall& each : m_phone->StallsAfter(before))
+            qInfo("seed %u: stalled %d ms, %d ms of it running", seed, each.ms, each.runningMs);
         QVERIFY2(stall <= kStallBoundMs, qPrintable(output));
         QVERIFY(CallRings(*m_caller, CSipService::Uri(kPhone.number)));
     }

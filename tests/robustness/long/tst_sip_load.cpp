@@ -2,8 +2,8 @@
 // placed to the headless peer: 200 incoming INVITEs within a minute are all
 // refused busy and the call's audio goes on; then a burst of 1 000 MESSAGEs
 // leaves it running and registered.
-#include "../PhoneProcess.h"
-#include "../SipTraffic.h"
+#include "PhoneProcess.h"
+#include "SipTraffic.h"
 
 #include "tests/integration/AudioFile.h"
 #include "tests/integration/ChildProcess.h"

@@ -23,6 +23,8 @@ public:
     CPhoneProcess(const CPhoneProcess&) = delete;
     CPhoneProcess& operator=(const CPhoneProcess&) = delete;
 
+    // The Qt platform it runs on: offscreen unless set ("xcb" for a real X server).
+    void SetPlatform(const QString& platform) { m_platform = platform; }
     // Starts the program (direct SIP allowed or not, with its SIP trace or not)
     // with auto logon; false if it did not start.
     bool Start(bool directSip, bool trace = true, const QStringList& more = {});
@@ -34,7 +36,13 @@ public:
     // Everything the program wrote on its standard output and error since it started.
     QString output();
     QString trace() const;
-    // The longest stall the program reported after the output had the given length.
+    struct Stall {
+        int ms = 0;
+        int runningMs = 0; // the part the program's thread spent running
+    };
+    // The stalls the program reported after the output had the given length.
+    QList<Stall> StallsAfter(qsizetype outputPosition);
+    // The longest of them, 0 if none.
     int LongestStallAfter(qsizetype outputPosition);
 
 private:
@@ -42,6 +50,7 @@ private:
     Account m_account;
     QString m_folder;
     int m_sipPort = 0;
+    QString m_platform = QStringLiteral("offscreen");
     QProcess m_process;
     QString m_output;
 };

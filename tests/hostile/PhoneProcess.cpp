@@ -11,6 +11,7 @@
 namespace {
 constexpr int kStartMs = 10000;
 constexpr int kStopMs = 10000;
+constexpr int kMaxDrainReads = 1000;
 
 // A UDP port nobody uses at the moment (the program binds UDP and TCP to it).
 int FreePort()
@@ -57,7 +58,7 @@ bool CPhoneProcess::Start(bool directSip, bool trace, const QStringList& more)
     if (m_sipPort == 0)
         m_sipPort = FreePort();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), m_platform);
     m_process.setProcessEnvironment(environment);
     QStringList arguments{QStringLiteral("--sip-server"),    m_service.server(),
                           QStringLiteral("--sip-domain"),    QString::fromLatin1(CSipService::kDomain),
@@ -88,16 +89,30 @@ void CPhoneProcess::Stop()
 
 QString CPhoneProcess::output()
 {
+    // What the program wrote while nothing ran the event loop is still in the pipe.
+    for (int read = 0; read < kMaxDrainReads && m_process.waitForReadyRead(0); ++read) {
+    }
     m_output += QString::fromUtf8(m_process.readAll());
     return m_output;
 }
 
+QList<CPhoneProcess::Stall> CPhoneProcess::StallsAfter(qsizetype outputPosition)
+{
+    static const QRegularExpression stall(
+        QStringLiteral("event loop stalled for (\\d+) ms \\((\\d+) ms of it running"));
+    QList<Stall> stalls;
+    auto matches = stall.globalMatch(output().mid(outputPosition));
+    while (matches.hasNext()) {
+        const QRegularExpressionMatch match = matches.next();
+        stalls.append({match.captured(1).toInt(), match.captured(2).toInt()});
+    }
+    return stalls;
+}
+
 int CPhoneProcess::LongestStallAfter(qsizetype outputPosition)
 {
-    static const QRegularExpression stall(QStringLiteral("event loop stalled for (\\d+) ms"));
     int longest = 0;
-    auto matches = stall.globalMatch(output().mid(outputPosition));
-    while (matches.hasNext())
-        longest = std::max(longest, matches.next().captured(1).toInt());
+    for (const Stall& stall : StallsAfter(outputPosition))
+        longest = std::max(longest, stall.ms);
     return longest;
 }
