@@ -1,0 +1,86 @@
+#include "LinphoneModule.h"
+
+#include <QLoggingCategory>
+
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include <dlfcn.h>
+
+namespace {
+Q_LOGGING_CATEGORY(lcSipModule, "orvalo.sip.module")
+
+constexpr std::chrono::seconds kLastWait{10};
+} // namespace
+
+struct CLinphoneModule::SLoad {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    CreateRtcClientFunction create = nullptr;
+    std::string error;
+};
+
+CLinphoneModule::CLinphoneModule(const std::string& path) : m_load(std::make_shared<SLoad>())
+{
+    std::thread([load = m_load, path] {
+        CreateRtcClientFunction create = nullptr;
+        std::string error;
+        // Never closed: the client's code lives in it until the process ends.
+        if (void* handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL)) {
+            create = reinterpret_cast<CreateRtcClientFunction>(dlsym(handle, kCreateRtcClientEntry));
+            if (!create)
+                error = path + " is not the phone's SIP module";
+        } else {
+            const char* reason = dlerror();
+            error = reason ? reason : path + " cannot be loaded";
+        }
+        const std::lock_guard<std::mutex> lock(load->mutex);
+        load->create = create;
+        load->error = std::move(error);
+        load->finished = true;
+        load->done.notify_all();
+    }).detach();
+}
+
+CLinphoneModule::~CLinphoneModule()
+{
+    // A program that ends early (a second start handing over) lets the load finish
+    // first: ending the process while the loader runs library initialisers may crash it.
+    std::unique_lock<std::mutex> lock(m_load->mutex);
+    m_load->done.wait_for(lock, kLastWait, [this] { return m_load->finished; });
+}
+
+std::string CLinphoneModule::DefaultPath()
+{
+    std::error_code failed;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", failed);
+    return (program.parent_path() / ".." / "lib" / "orvalo-phone" / "orvalo-linphone.so").lexically_normal();
+}
+
+bool CLinphoneModule::Wait(std::chrono::milliseconds timeout)
+{
+    std::unique_lock<std::mutex> lock(m_load->mutex);
+    if (!m_load->done.wait_for(lock, timeout, [this] { return m_load->finished; })) {
+        m_load->error = "the SIP module took more than " + std::to_string(timeout.count()) + " ms to load";
+        qCWarning(lcSipModule).noquote() << QString::fromStdString(m_load->error);
+        return false;
+    }
+    m_create = m_load->create;
+    if (!m_create)
+        qCWarning(lcSipModule).noquote() << QString::fromStdString(m_load->error);
+    return m_create != nullptr;
+}
+
+QString CLinphoneModule::Error() const
+{
+    const std::lock_guard<std::mutex> lock(m_load->mutex);
+    return QString::fromStdString(m_load->error);
+}
+
+HRESULT CLinphoneModule::CreateClient(const LinphoneClientOptions& options, RtcClientPtr& client) const
+{
+    return m_create ? m_create(options, client) : E_FAIL;
+}
