@@ -101,8 +101,6 @@ int main(int argc, char* argv[])
         return Answer(ReadCommandLine(QCoreApplication::arguments())).value_or(kBadCommandLine);
     }
 
-    // The SIP layer's libraries load while Qt starts and the window comes up.
-    CLinphoneModule sipModule(CLinphoneModule::DefaultPath());
     QApplication app(argc, argv);
     NameTheApplication();
     QApplication::setDesktopFileName(QStringLiteral("orvalo-phone"));
@@ -121,6 +119,9 @@ int main(int argc, char* argv[])
         return kCannotStart;
     case CSingleInstance::EStart::First: break;
     }
+    // The SIP layer's libraries load while the window is built and comes up. Not
+    // sooner: Qt's own plugins would wait for them (one loader lock per process).
+    CLinphoneModule sipModule(CLinphoneModule::DefaultPath());
 
     ServiceConfig::setCurrent(line.service);
     if (!line.milestoneFile.isEmpty() && !CMilestoneLog::Open(line.milestoneFile))
