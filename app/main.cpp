@@ -119,9 +119,6 @@ int main(int argc, char* argv[])
         return kCannotStart;
     case CSingleInstance::EStart::First: break;
     }
-    // The SIP layer's libraries load while the window is built and comes up. Not
-    // sooner: Qt's own plugins would wait for them (one loader lock per process).
-    CLinphoneModule sipModule(CLinphoneModule::DefaultPath());
 
     ServiceConfig::setCurrent(line.service);
     if (!line.milestoneFile.isEmpty() && !CMilestoneLog::Open(line.milestoneFile))
@@ -130,10 +127,16 @@ int main(int argc, char* argv[])
     if (line.stallThresholdMs > 0)
         stalls.emplace(line.stallThresholdMs);
     const LinphoneClientOptions options = line.client;
+    std::optional<CLinphoneModule> sipModule;
     COrvaloPhoneApp phone(
-        [&sipModule, options](RtcClientPtr& client) { return sipModule.CreateClient(options, client); });
+        [&sipModule, options](RtcClientPtr& client) { return sipModule->CreateClient(options, client); });
     phone.ShowMainWindow();
-    StartEngineOnceShown(phone, sipModule);
+    // The SIP layer's libraries load while the window comes up on the screen. Not
+    // sooner: the process has one loader lock, and Qt takes it while it starts and
+    // lays the window out (its plugins, its first thread-local objects), so it
+    // would wait for the whole module.
+    sipModule.emplace(CLinphoneModule::DefaultPath());
+    StartEngineOnceShown(phone, *sipModule);
     QObject::connect(&instance, &CSingleInstance::addressReceived, &app,
                      [&phone](const QString& address) { phone.ShowAndDial(address); });
     if (!line.address.isEmpty())

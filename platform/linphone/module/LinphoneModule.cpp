@@ -47,8 +47,8 @@ CLinphoneModule::CLinphoneModule(const std::string& path) : m_load(std::make_sha
 
 CLinphoneModule::~CLinphoneModule()
 {
-    // A program that ends early (a second start handing over) lets the load finish
-    // first: ending the process while the loader runs library initialisers may crash it.
+    // A program that ends while the module loads (its window closed at once) lets
+    // the load finish first: ending the process during library initialisers may crash it.
     std::unique_lock<std::mutex> lock(m_load->mutex);
     m_load->done.wait_for(lock, kLastWait, [this] { return m_load->finished; });
 }

@@ -1,7 +1,7 @@
 // The SIP layer as a module the program opens at run time. liblinphone and the
 // libraries it brings take longer to load than Qt takes to show the window, so
-// the program starts loading the module on a thread of its own at once and
-// creates the client once the window is up and the module is in.
+// the program shows the window first, loads the module on a thread of its own
+// while the window comes up, and creates the client once both are done.
 #pragma once
 
 #include "platform/linphone/LinphoneClientFactory.h"
