@@ -2,19 +2,16 @@
 // phone, points the phone at its service and opens the main window over the
 // production RTC client, whose module loads while the window comes up.
 #include "app/CommandLine.h"
+#include "app/EngineStart.h"
 #include "app/SingleInstance.h"
 #include "app/StallReporter.h"
 #include "platform/linphone/module/LinphoneModule.h"
 #include "resources/ResourceIds.h"
-#include "shell/ExposeWatcher.h"
-#include "shell/MainFrame.h"
 #include "shell/MilestoneLog.h"
 #include "shell/OrvaloPhoneApp.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QTimer>
-#include <QWindow>
 
 #include <cstdio>
 #include <optional>
@@ -22,11 +19,7 @@
 
 namespace {
 constexpr int kBadCommandLine = 2;
-constexpr int kCannotStart = 1;
-// A window manager may not map the window at once; the phone starts regardless.
-constexpr int kLongestWaitForWindowMs = 1000;
-// Loading from a cold disk can take seconds; only a broken installation takes this long.
-constexpr std::chrono::seconds kLongestModuleLoad{30};
+constexpr int kCannotStart = CEngineStart::kCannotStart;
 
 // Organisation and application name place the settings file (Quenlark/OrvaloPhone),
 // where the list controls keep their column layout too, and the data folder.
@@ -60,36 +53,6 @@ std::optional<int> Answer(const SCommandLineResult& read)
     case SCommandLineResult::EOutcome::Run: break;
     }
     return std::nullopt;
-}
-
-void TellModuleMissing(QWidget* owner, const QString& reason)
-{
-    const QString text = QStringLiteral("Orvalo Phone cannot start: its SIP module could not be loaded (%1). "
-                                        "Installing Orvalo Phone again restores it.")
-                             .arg(reason);
-    std::fprintf(stderr, "orvalo-phone: %s\n", qPrintable(text));
-    QMessageBox box(QMessageBox::Critical, CMainFrame::kTitle, text, QMessageBox::Ok, owner);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
-}
-
-// The engine starts once the window is on the screen (on the turn after it was
-// exposed, so that its first picture has gone out) and the SIP module is in.
-void StartEngineOnceShown(COrvaloPhoneApp& phone, CLinphoneModule& sipModule)
-{
-    auto start = [&phone, &sipModule, started = std::make_shared<bool>(false)] {
-        if (std::exchange(*started, true))
-            return;
-        if (!sipModule.Wait(kLongestModuleLoad)) {
-            TellModuleMissing(phone.Frame(), sipModule.Error());
-            QCoreApplication::exit(kCannotStart);
-        } else if (!phone.StartEngine()) {
-            QCoreApplication::exit(kCannotStart);
-        }
-    };
-    CMainFrame* frame = phone.Frame();
-    CExposeWatcher::WhenFirstExposed(*frame->windowHandle(), [frame, start] { QTimer::singleShot(0, frame, start); });
-    QTimer::singleShot(kLongestWaitForWindowMs, frame, start);
 }
 } // namespace
 
@@ -136,7 +99,7 @@ int main(int argc, char* argv[])
     // lays the window out (its plugins, its first thread-local objects), so it
     // would wait for the whole module.
     sipModule.emplace(CLinphoneModule::DefaultPath());
-    StartEngineOnceShown(phone, *sipModule);
+    new CEngineStart(phone, *sipModule, &app);
     QObject::connect(&instance, &CSingleInstance::addressReceived, &app,
                      [&phone](const QString& address) { phone.ShowAndDial(address); });
     if (!line.address.isEmpty())

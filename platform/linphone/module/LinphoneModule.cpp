@@ -1,6 +1,8 @@
 #include "LinphoneModule.h"
 
 #include <QLoggingCategory>
+#include <QMetaObject>
+#include <QObject>
 
 #include <condition_variable>
 #include <filesystem>
@@ -16,11 +18,23 @@ constexpr std::chrono::seconds kLastWait{10};
 } // namespace
 
 struct CLinphoneModule::SLoad {
-    std::mutex mutex;
+    // Hands the outcome to the waiting context's thread; called under the mutex.
+    void Report()
+    {
+        if (!finished || !loaded)
+            return;
+        const bool serves = create != nullptr;
+        QMetaObject::invokeMethod(
+            context, [loaded = std::exchange(loaded, {}), serves] { loaded(serves); }, Qt::QueuedConnection);
+    }
+
+    mutable std::mutex mutex;
     std::condition_variable done;
     bool finished = false;
     CreateRtcClientFunction create = nullptr;
     std::string error;
+    QObject* context = nullptr;
+    std::function<void(bool)> loaded;
 };
 
 CLinphoneModule::CLinphoneModule(const std::string& path) : m_load(std::make_shared<SLoad>())
@@ -37,10 +51,13 @@ CLinphoneModule::CLinphoneModule(const std::string& path) : m_load(std::make_sha
             const char* reason = dlerror();
             error = reason ? reason : path + " cannot be loaded";
         }
+        if (!create)
+            qCWarning(lcSipModule).noquote() << QString::fromStdString(error);
         const std::lock_guard<std::mutex> lock(load->mutex);
         load->create = create;
         load->error = std::move(error);
         load->finished = true;
+        load->Report();
         load->done.notify_all();
     }).detach();
 }
@@ -50,6 +67,7 @@ CLinphoneModule::~CLinphoneModule()
     // A program that ends while the module loads (its window closed at once) lets
     // the load finish first: ending the process during library initialisers may crash it.
     std::unique_lock<std::mutex> lock(m_load->mutex);
+    m_load->loaded = {};
     m_load->done.wait_for(lock, kLastWait, [this] { return m_load->finished; });
 }
 
@@ -60,18 +78,12 @@ std::string CLinphoneModule::DefaultPath()
     return (program.parent_path() / ".." / "lib" / "orvalo-phone" / "orvalo-linphone.so").lexically_normal();
 }
 
-bool CLinphoneModule::Wait(std::chrono::milliseconds timeout)
+void CLinphoneModule::WhenLoaded(QObject* context, std::function<void(bool)> loaded)
 {
-    std::unique_lock<std::mutex> lock(m_load->mutex);
-    if (!m_load->done.wait_for(lock, timeout, [this] { return m_load->finished; })) {
-        m_load->error = "the SIP module took more than " + std::to_string(timeout.count()) + " ms to load";
-        qCWarning(lcSipModule).noquote() << QString::fromStdString(m_load->error);
-        return false;
-    }
-    m_create = m_load->create;
-    if (!m_create)
-        qCWarning(lcSipModule).noquote() << QString::fromStdString(m_load->error);
-    return m_create != nullptr;
+    const std::lock_guard<std::mutex> lock(m_load->mutex);
+    m_load->context = context;
+    m_load->loaded = std::move(loaded);
+    m_load->Report();
 }
 
 QString CLinphoneModule::Error() const
@@ -82,5 +94,10 @@ QString CLinphoneModule::Error() const
 
 HRESULT CLinphoneModule::CreateClient(const LinphoneClientOptions& options, RtcClientPtr& client) const
 {
-    return m_create ? m_create(options, client) : E_FAIL;
+    CreateRtcClientFunction create = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(m_load->mutex);
+        create = m_load->create;
+    }
+    return create ? create(options, client) : E_FAIL;
 }

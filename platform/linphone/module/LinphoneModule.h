@@ -8,9 +8,11 @@
 
 #include <QString>
 
-#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
+
+class QObject;
 
 // The module's one entry point, exported under kCreateRtcClientEntry.
 using CreateRtcClientFunction = HRESULT (*)(const LinphoneClientOptions& options, RtcClientPtr& client);
@@ -27,17 +29,18 @@ public:
     // Where the package puts the module: lib/orvalo-phone/ beside the program's bin/.
     static std::string DefaultPath();
 
-    // Waits for the load, at most `timeout`; false, with Error() saying why, when
-    // the module could not be loaded in that time or is not the phone's module.
-    bool Wait(std::chrono::milliseconds timeout);
+    // Calls `loaded` from the event loop of context's thread once the load is over
+    // (on the next turn if it already is): true when the module serves, false when
+    // it could not be loaded or is not the phone's module (Error() says why).
+    // The context must outlive this object.
+    void WhenLoaded(QObject* context, std::function<void(bool)> loaded);
     QString Error() const;
 
-    // A client over the loaded module; E_FAIL before Wait() succeeded.
+    // A client over the loaded module; E_FAIL while it is not loaded.
     HRESULT CreateClient(const LinphoneClientOptions& options, RtcClientPtr& client) const;
 
 private:
     struct SLoad;
-    // Shared with the loading thread, which outlives a wait that gave up.
+    // Shared with the loading thread.
     std::shared_ptr<SLoad> m_load;
-    CreateRtcClientFunction m_create = nullptr;
 };
