@@ -1,10 +1,11 @@
 // Orvalo Phone: reads the command line, hands a second start to the running
 // phone, points the phone at its service and opens the main window over the
-// production RTC client.
+// production RTC client, whose module loads while the window comes up.
 #include "app/CommandLine.h"
+#include "app/EngineStart.h"
 #include "app/SingleInstance.h"
 #include "app/StallReporter.h"
-#include "platform/linphone/LinphoneClientFactory.h"
+#include "platform/linphone/module/LinphoneModule.h"
 #include "resources/ResourceIds.h"
 #include "shell/MilestoneLog.h"
 #include "shell/OrvaloPhoneApp.h"
@@ -18,7 +19,7 @@
 
 namespace {
 constexpr int kBadCommandLine = 2;
-constexpr int kCannotStart = 1;
+constexpr int kCannotStart = CEngineStart::kCannotStart;
 
 // Organisation and application name place the settings file (Quenlark/OrvaloPhone),
 // where the list controls keep their column layout too, and the data folder.
@@ -89,10 +90,16 @@ int main(int argc, char* argv[])
     if (line.stallThresholdMs > 0)
         stalls.emplace(line.stallThresholdMs);
     const LinphoneClientOptions options = line.client;
-    COrvaloPhoneApp phone([options](RtcClientPtr& client) { return CreateLinphoneRtcClient(options, client); });
-    // The engine has told the user why it cannot start.
-    if (!phone.InitInstance())
-        return kCannotStart;
+    std::optional<CLinphoneModule> sipModule;
+    COrvaloPhoneApp phone(
+        [&sipModule, options](RtcClientPtr& client) { return sipModule->CreateClient(options, client); });
+    phone.ShowMainWindow();
+    // The SIP layer's libraries load while the window comes up on the screen. Not
+    // sooner: the process has one loader lock, and Qt takes it while it starts and
+    // lays the window out (its plugins, its first thread-local objects), so it
+    // would wait for the whole module.
+    sipModule.emplace(CLinphoneModule::DefaultPath());
+    new CEngineStart(phone, *sipModule, &app);
     QObject::connect(&instance, &CSingleInstance::addressReceived, &app,
                      [&phone](const QString& address) { phone.ShowAndDial(address); });
     if (!line.address.isEmpty())

@@ -8,6 +8,8 @@ set(ORVALO_METAINFO ${CMAKE_BINARY_DIR}/dist/com.quenlark.OrvaloPhone.metainfo.x
 configure_file(${CMAKE_SOURCE_DIR}/dist/com.quenlark.OrvaloPhone.metainfo.xml.in ${ORVALO_METAINFO} @ONLY)
 
 install(TARGETS orvalo-phone RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The program opens its SIP module from ../lib/orvalo-phone/ beside its own folder.
+install(TARGETS orvalo-linphone LIBRARY DESTINATION lib/orvalo-phone)
 install(FILES ${CMAKE_SOURCE_DIR}/dist/orvalo-phone.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${ORVALO_METAINFO} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 set(ORVALO_ICON_SIZES 16 24 32 48 64 128 256)
@@ -28,7 +30,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://${ORVALO_WEB_PORTAL}/")
-# The libraries the program links come from dpkg-shlibdeps; liblinphone reads its
+# The libraries the program and its module link come from dpkg-shlibdeps; liblinphone reads its
 # grammars from linphone-common at run time.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "linphone-common")

@@ -14,9 +14,15 @@ Q_LOGGING_CATEGORY(lcLinks, "orvalo.shell.links")
 CLinkDialer::CLinkDialer(COrvaloPhoneView& view, QObject* parent, int waitForLogonMs)
     : QObject(parent), m_view(view), m_waitForLogonMs(waitForLogonMs)
 {
+    FollowEngine();
+}
+
+void CLinkDialer::FollowEngine()
+{
     // Queued: the call is placed from the event loop, not inside the registration event.
     if (CClientEngine* engine = m_view.Engine())
-        connect(engine, &CClientEngine::loggedOn, this, &CLinkDialer::DialPending, Qt::QueuedConnection);
+        connect(engine, &CClientEngine::loggedOn, this, &CLinkDialer::DialPending,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
 }
 
 void CLinkDialer::Dial(const QString& link)

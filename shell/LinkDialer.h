@@ -25,6 +25,10 @@ public:
 
     const QString& PendingAddress() const { return m_pendingAddress; }
 
+    // Dials the pending link at the logon of the view's engine; for an engine
+    // started after the dialer was made (the constructor follows one already there).
+    void FollowEngine();
+
 private:
     void DialPending();
 

@@ -34,13 +34,16 @@ CMainFrame::CMainFrame(const RtcClientFactory& factory)
     CTrayIcon::CreateIfAvailable(*m_menu, *this);
 }
 
-bool CMainFrame::Create()
+void CMainFrame::Create()
 {
-    if (!m_view->OnInitialUpdate())
-        return false;
+    m_view->OnInitialUpdate();
     // Sized to the form and never resized.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    return true;
+}
+
+bool CMainFrame::StartEngine()
+{
+    return m_view->StartEngine();
 }
 
 void CMainFrame::ExitNow()

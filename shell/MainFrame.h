@@ -22,8 +22,10 @@ public:
 
     explicit CMainFrame(const RtcClientFactory& factory);
 
-    // Finishes the view and starts the engine; false when the engine cannot start.
-    bool Create();
+    // Finishes the view, logged off; the engine starts in StartEngine.
+    void Create();
+    // Starts the engine; false when it cannot start.
+    bool StartEngine();
     // "E&xit": log off and close now, without the delay.
     void ExitNow();
 

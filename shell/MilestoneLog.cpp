@@ -1,5 +1,7 @@
 #include "MilestoneLog.h"
 
+#include "ExposeWatcher.h"
+
 #include <QLoggingCategory>
 #include <QWidget>
 #include <QWindow>
@@ -16,25 +18,6 @@ Q_LOGGING_CATEGORY(lcMilestones, "orvalo.milestones")
 
 // Only the diagnostic option sets it; -1 keeps every note a single test.
 int g_milestoneFile = -1;
-
-class CExposeWatcher final : public QObject {
-public:
-    explicit CExposeWatcher(QWindow& window) : QObject(&window), m_window(window) { window.installEventFilter(this); }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched == &m_window && event->type() == QEvent::Expose && m_window.isExposed()) {
-            CMilestoneLog::Note("window-shown");
-            m_window.removeEventFilter(this);
-            deleteLater();
-        }
-        return false;
-    }
-
-private:
-    QWindow& m_window;
-};
 
 } // namespace
 
@@ -71,5 +54,5 @@ void CMilestoneLog::NoteWhenShown(QWidget& window)
 {
     if (g_milestoneFile < 0 || !window.windowHandle())
         return;
-    new CExposeWatcher(*window.windowHandle());
+    CExposeWatcher::WhenFirstExposed(*window.windowHandle(), [] { Note("window-shown"); });
 }

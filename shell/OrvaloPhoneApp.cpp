@@ -20,14 +20,29 @@ COrvaloPhoneApp::~COrvaloPhoneApp()
 
 bool COrvaloPhoneApp::InitInstance()
 {
+    ShowMainWindow();
+    return StartEngine();
+}
+
+void COrvaloPhoneApp::ShowMainWindow()
+{
     m_frame = new CMainFrame(m_clientFactory);
-    if (!m_frame->Create()) {
-        delete m_frame;
-        return false;
-    }
+    m_frame->Create();
     m_linkDialer = new CLinkDialer(*m_frame->View(), m_frame);
     m_frame->show();
     CMilestoneLog::NoteWhenShown(*m_frame);
+}
+
+bool COrvaloPhoneApp::StartEngine()
+{
+    if (!m_frame || g_closing)
+        return true; // closed before the engine started: the program is on its way out
+    if (!m_frame->StartEngine()) {
+        delete m_frame;
+        return false;
+    }
+    CMilestoneLog::Note("engine-started");
+    m_linkDialer->FollowEngine();
     // The logon dialog comes once the main window is up.
     QTimer::singleShot(0, m_frame->View(), &COrvaloPhoneView::StartUp);
     return true;

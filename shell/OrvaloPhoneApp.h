@@ -15,9 +15,15 @@ public:
     COrvaloPhoneApp(const COrvaloPhoneApp&) = delete;
     COrvaloPhoneApp& operator=(const COrvaloPhoneApp&) = delete;
 
-    // Creates and shows the main window, then logs on (automatically or through the
-    // logon dialog) from the event loop. False when the engine cannot start.
+    // Creates and shows the main window and starts the engine at once (both steps
+    // below). False when the engine cannot start.
     bool InitInstance();
+    // Creates and shows the main window, logged off and without the engine.
+    void ShowMainWindow();
+    // Starts the engine behind the window shown, then logs on (automatically or
+    // through the logon dialog) from the event loop. False, with the window
+    // closed, when the engine cannot start; the user has been told why.
+    bool StartEngine();
 
     // A start of the program asks for the phone: the main window comes forward and
     // the link (sip:, sips:, tel: or a number), if any, is dialled once logged on.

@@ -103,14 +103,18 @@ COrvaloPhoneView::~COrvaloPhoneView()
     delete m_engine;
 }
 
-bool COrvaloPhoneView::OnInitialUpdate()
+void COrvaloPhoneView::OnInitialUpdate()
 {
     SetUpTabs();
     SetUpStatusChooser();
     m_currentPage = kBuddyPage;
     PlaceCurrentPage();
     SetUpStatusLine();
+    m_buddyPage->setFocus();
+}
 
+bool COrvaloPhoneView::StartEngine()
+{
     m_engine = CClientEngine::Create(m_clientFactory, *this, this);
     if (!m_engine)
         return false;
@@ -125,7 +129,6 @@ bool COrvaloPhoneView::OnInitialUpdate()
     m_engine->SetWatchersView(m_watchersWindows.get());
     m_buddyPage->SetEngine(m_engine);
     ReadVolumes();
-    m_buddyPage->setFocus();
     return true;
 }
 

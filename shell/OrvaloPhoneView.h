@@ -38,12 +38,14 @@ public:
     enum EPage { kBuddyPage = 0, kPhoneViewPage = 1, kCallLogsPage = 2, kPageCount = 3 };
     static inline const QString kNotLoggedIn = QStringLiteral("(You are not logged in)");
 
-    // Builds the tab control and the three pages; the engine starts in OnInitialUpdate.
+    // Builds the tab control and the three pages; the engine starts in StartEngine.
     COrvaloPhoneView(RtcClientFactory factory, CMainMenu& menu, QLabel& statusPane, QWidget* parent = nullptr);
     ~COrvaloPhoneView() override;
 
-    // Sets up tabs, chooser and status line and starts the engine; false when it cannot start.
-    bool OnInitialUpdate();
+    // Sets up tabs, chooser and status line: the logged-off window, without the engine.
+    void OnInitialUpdate();
+    // Starts the engine and reads the volumes from it; false when it cannot start.
+    bool StartEngine();
     // The last step of start-up: the automatic logon or the logon dialog.
     void StartUp();
 

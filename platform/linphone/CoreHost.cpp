@@ -1,5 +1,6 @@
 #include "CoreHost.h"
 
+#include "NssHold.h"
 #include "SipTrace.h"
 #include "Tones.h"
 
@@ -113,6 +114,7 @@ HRESULT CCoreHost::Start(const std::shared_ptr<linphone::CoreListener>& listener
     if (!QDir().mkpath(plugins))
         return E_FAIL;
     factory->setMspluginsDir(Std(plugins));
+    HoldNssOpen();
     m_core = factory->createCoreWithConfig(CreateConfig(), nullptr);
     if (!m_core)
         return E_FAIL;

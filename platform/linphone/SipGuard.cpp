@@ -1,6 +1,7 @@
 #include "SipGuard.h"
 
 #include "SipTrace.h"
+#include "module/SipReadRoute.h"
 
 #include <QLoggingCategory>
 
@@ -110,12 +111,30 @@ ssize_t Filler(void* buffer, size_t length)
     return static_cast<ssize_t>(filler);
 }
 
-using RecvFrom = ssize_t (*)(int, void*, size_t, int, sockaddr*, socklen_t*);
+ssize_t GuardedRecvFrom(int fd, void* buffer, size_t length, int flags, sockaddr* sender, socklen_t* senderLength);
 
-RecvFrom SystemRecvFrom()
+// The C library's recvfrom(), handed over by the program's own when it routes its reads here.
+std::atomic<SipReadFunction> g_systemRecvFrom{nullptr};
+
+SipReadFunction SystemRecvFrom()
 {
-    static const auto function = reinterpret_cast<RecvFrom>(dlsym(RTLD_NEXT, "recvfrom"));
-    return function;
+    return g_systemRecvFrom.load(std::memory_order_acquire);
+}
+
+// The program's recvfrom() (SipReadRoute.h) sends the reads here from now on.
+// Without it nothing would be screened: the guard says so loudly.
+bool RouteReadsThroughGuards()
+{
+    static const bool routed = [] {
+        using Route = SipReadFunction (*)(SipReadFunction);
+        const auto route = reinterpret_cast<Route>(dlsym(RTLD_DEFAULT, "OrvaloRouteSipReads"));
+        if (route)
+            g_systemRecvFrom.store(route(&GuardedRecvFrom), std::memory_order_release);
+        else
+            qCCritical(lcSipGuard) << "the program does not route its socket reads: SIP is not screened";
+        return route != nullptr;
+    }();
+    return routed;
 }
 
 } // namespace
@@ -131,6 +150,8 @@ CSipGuard::~CSipGuard()
 
 void CSipGuard::Watch(const std::set<int>& ports)
 {
+    if (!ports.empty())
+        RouteReadsThroughGuards();
     CWatchedPorts::Instance().Set(this, ports);
 }
 
@@ -237,7 +258,7 @@ ssize_t CSipGuard::ReadStream(int fd, void* buffer, size_t length, int flags)
     StreamState& state = m_streams[fd];
     if (state.inode != status.st_ino)
         state = {status.st_ino, 0};
-    const RecvFrom system = SystemRecvFrom();
+    const SipReadFunction system = SystemRecvFrom();
     auto pass = [&] {
         const ssize_t received = system(fd, buffer, std::min(length, state.passing), flags, nullptr, nullptr);
         if (received > 0)
@@ -288,10 +309,11 @@ ssize_t CSipGuard::ReadStream(int fd, void* buffer, size_t length, int flags)
     return pass();
 }
 
-// Every recvfrom() and recv() of the process comes here first (see the header).
-// The definitions are exported from the program (the library's link options see
-// to it), so the SIP library's calls reach them before the C library's.
-extern "C" ssize_t recvfrom(int fd, void* buffer, size_t length, int flags, sockaddr* sender, socklen_t* senderLength)
+namespace {
+
+// Every read of the process comes here once routed (SipReadRoute.h); only those
+// on a port a guard watches are looked at.
+ssize_t GuardedRecvFrom(int fd, void* buffer, size_t length, int flags, sockaddr* sender, socklen_t* senderLength)
 {
     auto read = [&] { return SystemRecvFrom()(fd, buffer, length, flags, sender, senderLength); };
     if (flags & MSG_PEEK)
@@ -314,7 +336,4 @@ extern "C" ssize_t recvfrom(int fd, void* buffer, size_t length, int flags, sock
         read);
 }
 
-extern "C" ssize_t recv(int fd, void* buffer, size_t length, int flags)
-{
-    return recvfrom(fd, buffer, length, flags, nullptr, nullptr);
-}
+} // namespace

@@ -1,8 +1,9 @@
 // Stands between a core's SIP sockets and the library's parser. The library
 // reads its sockets itself, inside iterate(); the only place where a datagram
 // can be looked at before the parser sees it, without a race against the
-// library's own poll, is the read itself. This program therefore provides its
-// own recvfrom(): for a socket a guard watches, every datagram is checked (its
+// library's own poll, is the read itself. The program's own recvfrom()
+// (module/SipReadRoute.h) therefore hands every read to the guards once one
+// watches a port: for a socket a guard watches, every datagram is checked (its
 // sender, when SIP may only come from the service, and ScreenSipMessage) and a
 // rejected one is dropped and counted; every other socket reads as usual. On a
 // connection to the SIP port (TCP) recv() is guarded too: the library gets a

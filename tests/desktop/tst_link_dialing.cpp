@@ -12,33 +12,41 @@ private slots:
     void aLinkIsCalledOnceLoggedOn_data()
     {
         QTest::addColumn<QString>("link");
+        QTest::addColumn<bool>("engineFirst"); // false: the link comes while the window waits for the engine
         QTest::addColumn<bool>("loggedOnFirst");
         QTest::addColumn<QString>("uri"); // empty: refused as an invalid number
         QTest::addColumn<int>("sessionType");
         QTest::newRow("phone number, before the logon")
-            << "tel:+1-800-555-1234" << false << "sip:18005551234@sip.orvalo.test" << int(RTCST_PC_TO_PHONE);
-        QTest::newRow("member, while logged on")
-            << "sip:9995550001@sip.orvalo.test" << true << "sip:9995550001@sip.orvalo.test" << int(RTCST_PC_TO_PC);
+            << "tel:+1-800-555-1234" << true << false << "sip:18005551234@sip.orvalo.test" << int(RTCST_PC_TO_PHONE);
+        QTest::newRow("member, while logged on") << "sip:9995550001@sip.orvalo.test" << true << true
+                                                 << "sip:9995550001@sip.orvalo.test" << int(RTCST_PC_TO_PC);
         QTest::newRow("bare number, before the logon")
-            << "1 800 555-1234" << false << "sip:18005551234@sip.orvalo.test" << int(RTCST_PC_TO_PHONE);
-        QTest::newRow("invalid number") << "tel:5551234" << true << "" << 0;
-        QTest::newRow("another domain") << "sip:9995550001@evil.example" << false << "" << 0;
+            << "1 800 555-1234" << true << false << "sip:18005551234@sip.orvalo.test" << int(RTCST_PC_TO_PHONE);
+        QTest::newRow("member, before the engine started") << "sip:9995550001@sip.orvalo.test" << false << false
+                                                           << "sip:9995550001@sip.orvalo.test" << int(RTCST_PC_TO_PC);
+        QTest::newRow("invalid number") << "tel:5551234" << true << true << "" << 0;
+        QTest::newRow("another domain") << "sip:9995550001@evil.example" << true << false << "" << 0;
     }
     void aLinkIsCalledOnceLoggedOn()
     {
         QFETCH(QString, link);
+        QFETCH(bool, engineFirst);
         QFETCH(bool, loggedOnFirst);
         QFETCH(QString, uri);
         QFETCH(int, sessionType);
         ShellHarness shell;
         CSettingsStore::WriteSetting(kSettingUserUri, kTypedNumber);
         CSettingsStore::WriteSetting(kSettingAutoLogon, QStringLiteral("1"));
-        QVERIFY(shell.app->InitInstance());
+        shell.app->ShowMainWindow();
+        if (!engineFirst)
+            shell.app->ShowAndDial(link);
+        QVERIFY(shell.app->StartEngine());
         QTRY_COMPARE(shell.client->log().count("Client.GetProfile"), 1);
         if (loggedOnFirst)
             shell.completeLogon();
 
-        shell.app->ShowAndDial(link);
+        if (engineFirst)
+            shell.app->ShowAndDial(link);
         if (!loggedOnFirst) {
             QCOMPARE(shell.client->log().count("Client.CreateSession"), 0);
             shell.completeLogon();
