@@ -44,6 +44,7 @@ private:
     void Disconnect(HRESULT status, const QString& text);
     void PostMedia(RTC_MEDIA_EVENT_TYPE type, RTC_MEDIA_EVENT_REASON reason);
     void EndIfStillUp();
+    void HangUpAheadOfLibrary(CLinphoneClient& client);
     std::shared_ptr<CParticipant> remote() const;
 
     std::shared_ptr<linphone::Call> m_call;
