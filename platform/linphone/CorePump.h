@@ -25,7 +25,7 @@ public:
     // Burst: how long the pump keeps iterating quickly after activity.
     static constexpr int kFastPeriodMs = 1;
     static constexpr int kBurstMs = 300;
-    static constexpr int kMediaPeriodMs = 50;
+    static constexpr int kMediaPeriodMs = 100;
     static constexpr int kSettlingPeriodMs = 1000;
     static constexpr int kSettlingMs = 15000;
     static constexpr int kIdlePeriodMs = 5000;
