@@ -8,6 +8,9 @@
 //
 //   orvalo-bench-phone [runs] [calls]   (default 7 runs per timing, 100 calls)
 //   orvalo-bench-phone --startup [runs] (the start-up rows only, about a minute)
+//   orvalo-bench-phone --call-cpu [runs] [seconds]
+//       only the call timings and the CPU during one call held for the
+//       seconds (default 7 runs, 30 s), with the phone's threads apart
 //
 // ORVALO_BENCH_PHONE names another build of the program to measure instead.
 //
@@ -27,12 +30,16 @@
 #include <QSettings>
 #include <QThread>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+
+#include <unistd.h>
 
 namespace {
 
@@ -42,6 +49,7 @@ constexpr int kBetweenCallsMs = 300;
 constexpr int kSettleMs = 3000;
 constexpr int kIdleMs = 60000;
 constexpr int kInCallMs = 10000;
+constexpr int kThreadsShown = 4;
 
 const CEndpoint::Account& kPhoneAccount = CEndpoint::kAlice;
 const CEndpoint::Account& kBaresipAccount = CEndpoint::kCarol;
@@ -269,6 +277,7 @@ struct CallTimings {
 
 struct CallCosts {
     double inCallPercent = std::nan("");
+    QString inCallThreads;
     double cpuMsPerCall = std::nan("");
     int calls = 0;
     ProcessSample before;
@@ -295,6 +304,46 @@ QString Number(double value, int decimals = 1)
     return std::isnan(value) ? QStringLiteral("n/a") : QString::number(value, 'f', decimals);
 }
 
+// CPU seconds of each thread of a process: the main thread, the others by name and id.
+std::map<QString, double> ThreadCpu(qint64 pid)
+{
+    std::map<QString, double> threads;
+    const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks.filePath(tid + QStringLiteral("/stat")));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const qsizetype open = line.indexOf('(');
+        const qsizetype close = line.lastIndexOf(')');
+        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+        if (open < 0 || close < open || fields.size() < 13)
+            continue;
+        // The media library's threads keep the program's name: they are told apart by their id.
+        const QString name = tid.toLongLong() == pid
+                                 ? QStringLiteral("main")
+                                 : QString::fromUtf8(line.mid(open + 1, close - open - 1)) + QLatin1Char('/') + tid;
+        threads[name] += (fields[11].toDouble() + fields[12].toDouble()) / ticks;
+    }
+    return threads;
+}
+
+// "name 0.9, name 0.4, ...": the busiest threads' share of one core over the period, in percent.
+QString ThreadShares(const std::map<QString, double>& before, const std::map<QString, double>& after, double seconds)
+{
+    std::vector<std::pair<double, QString>> shares;
+    for (const auto& [name, cpu] : after) {
+        const auto it = before.find(name);
+        shares.emplace_back(100 * (cpu - (it == before.end() ? 0 : it->second)) / seconds, name);
+    }
+    std::sort(shares.begin(), shares.end(), std::greater<>());
+    QStringList parts;
+    for (size_t i = 0; i < shares.size() && i < static_cast<size_t>(kThreadsShown); ++i)
+        parts << QStringLiteral("%1 %2").arg(shares[i].second, Number(shares[i].first, 2));
+    return parts.join(QStringLiteral(", "));
+}
+
 class CBench {
 public:
     CBench(int runs, int calls)
@@ -305,6 +354,8 @@ public:
     bool Prepare();
     void Run();
     void RunStartUp();
+    // The call timings and the CPU during one call of the given length only.
+    void RunCallCpu(int inCallMs);
 
 private:
     QString Tone(const char* name) const { return m_sounds + QLatin1Char('/') + QLatin1String(name); }
@@ -313,7 +364,11 @@ private:
     void Idle(CPhoneCaller& phone, CBaresipCaller& baresip);
     bool MeasureCall(ICaller& caller, bool callerHangsUp, CallTimings& timings);
     CallTimings CallsFrom(ICaller& caller);
-    CallCosts CostsOf(ICaller& caller, pid_t pid);
+    bool StartCallers(CPhoneCaller& phone, CBaresipCaller& baresip);
+    void MeasureCalls(CPhoneCaller& phone, CBaresipCaller& baresip);
+    void InCallCost(ICaller& caller, pid_t pid, int inCallMs, CallCosts& costs);
+    void ShortCallCosts(ICaller& caller, pid_t pid, CallCosts& costs);
+    void AddInCallRows(const CallCosts& ours, const CallCosts& theirs);
     void Add(const QString& what, const QString& ours, const QString& theirs, double ratio = std::nan(""),
              const QString& goal = {});
     void Add(const QString& what, const CSeries& ours, const CSeries& theirs, const QString& goal = {});
@@ -472,23 +527,29 @@ CallTimings CBench::CallsFrom(ICaller& caller)
     return timings;
 }
 
-CallCosts CBench::CostsOf(ICaller& caller, pid_t pid)
+void CBench::InCallCost(ICaller& caller, pid_t pid, int inCallMs, CallCosts& costs)
 {
-    CallCosts costs;
     Moment moment;
     // One call held for a while: the caller's share of a core while the audio flows.
-    if (caller.Dial(CSipService::Uri(kFarEnd.number), moment) && caller.WaitConnected(kWaitMs, moment)) {
-        WaitGently([] { return false; }, 1000);
-        ProcessSample before;
-        ProcessSample after;
-        SampleProcess(pid, before);
-        const CStopwatch clock;
-        WaitGently([] { return false; }, kInCallMs);
-        SampleProcess(pid, after);
-        costs.inCallPercent = 100 * (after.cpuSeconds - before.cpuSeconds) / (clock.Ms() / 1000);
-        caller.HangUp(moment);
-        caller.WaitEnded(kWaitMs, moment);
-    }
+    if (!caller.Dial(CSipService::Uri(kFarEnd.number), moment) || !caller.WaitConnected(kWaitMs, moment))
+        return;
+    WaitGently([] { return false; }, 1000);
+    ProcessSample before;
+    ProcessSample after;
+    SampleProcess(pid, before);
+    const auto threadsBefore = ThreadCpu(pid);
+    const CStopwatch clock;
+    WaitGently([] { return false; }, inCallMs);
+    SampleProcess(pid, after);
+    const double seconds = clock.Ms() / 1000;
+    costs.inCallPercent = 100 * (after.cpuSeconds - before.cpuSeconds) / seconds;
+    costs.inCallThreads = ThreadShares(threadsBefore, ThreadCpu(pid), seconds);
+    caller.HangUp(moment);
+    caller.WaitEnded(kWaitMs, moment);
+}
+
+void CBench::ShortCallCosts(ICaller& caller, pid_t pid, CallCosts& costs)
+{
     // Many short calls: the CPU time each costs, and what stays in memory.
     Pause(2000);
     SampleProcess(pid, costs.before);
@@ -501,22 +562,19 @@ CallCosts CBench::CostsOf(ICaller& caller, pid_t pid)
     SampleProcess(pid, costs.after);
     if (costs.calls > 0)
         costs.cpuMsPerCall = 1000 * (costs.after.cpuSeconds - costs.before.cpuSeconds) / costs.calls;
-    return costs;
 }
 
-void CBench::Run()
+bool CBench::StartCallers(CPhoneCaller& phone, CBaresipCaller& baresip)
 {
-    StartUp();
-    CPhoneCaller phone(m_home.NewFolder(QStringLiteral("phone")), m_service, Tone("phone.wav"));
-    CBaresipCaller baresip(m_home.NewFolder(QStringLiteral("baresip-caller")), m_service, kBaresipAccount,
-                           Tone("caller.wav"));
     Moment registered;
-    if (!phone.Start() || !phone.WaitRegistered(registered) || !baresip.Start(kWaitMs)) {
-        std::fprintf(stderr, "the program or baresip did not register\n");
-        return;
-    }
-    Idle(phone, baresip);
+    if (phone.Start() && phone.WaitRegistered(registered) && baresip.Start(kWaitMs))
+        return true;
+    std::fprintf(stderr, "the program or baresip did not register\n");
+    return false;
+}
 
+void CBench::MeasureCalls(CPhoneCaller& phone, CBaresipCaller& baresip)
+{
     const CallTimings ours = CallsFrom(phone);
     const CallTimings theirs = CallsFrom(baresip);
     Add(QStringLiteral("dial → caller shows connected (ms)"), ours.connected, theirs.connected,
@@ -525,12 +583,63 @@ void CBench::Run()
     Add(QStringLiteral("caller hangs up → caller shows ended (ms)"), ours.ownEnded, theirs.ownEnded);
     Add(QStringLiteral("far end hangs up → caller shows ended (ms)"), ours.sawEnd, theirs.sawEnd,
         QStringLiteral("≤ 2 × baresip"));
+}
 
-    const CallCosts ourCosts = CostsOf(phone, phone.pid());
-    const CallCosts theirCosts = CostsOf(baresip, baresip.pid());
-    Add(QStringLiteral("CPU during a call, caller (% of one core, G.711)"), Number(ourCosts.inCallPercent),
-        Number(theirCosts.inCallPercent), Ratio(ourCosts.inCallPercent, theirCosts.inCallPercent),
+void CBench::AddInCallRows(const CallCosts& ours, const CallCosts& theirs)
+{
+    Add(QStringLiteral("CPU during a call, caller (% of one core, G.711)"), Number(ours.inCallPercent),
+        Number(theirs.inCallPercent), Ratio(ours.inCallPercent, theirs.inCallPercent),
         QStringLiteral("≤ 1.2 × baresip"));
+    Add(QStringLiteral("CPU during a call by thread, busiest first (% of one core)"), ours.inCallThreads,
+        theirs.inCallThreads);
+}
+
+void CBench::PrintTable() const
+{
+    std::printf("Machine: %s\n\nMedian (min–max, runs). Ratio: Orvalo Phone / baresip (medians).\n\n",
+                qPrintable(MachineDescription()));
+    std::printf("| what | Orvalo Phone | baresip 1.0 | ratio | goal |\n|---|---|---|---|---|\n");
+    for (const SRow& row : m_rows)
+        std::printf("| %s | %s | %s | %s | %s |\n", qPrintable(row.what), qPrintable(row.ours), qPrintable(row.theirs),
+                    std::isnan(row.ratio) ? "" : qPrintable(Number(row.ratio, 2)), qPrintable(row.goal));
+}
+
+void CBench::RunCallCpu(int inCallMs)
+{
+    CPhoneCaller phone(m_home.NewFolder(QStringLiteral("phone")), m_service, Tone("phone.wav"));
+    CBaresipCaller baresip(m_home.NewFolder(QStringLiteral("baresip-caller")), m_service, kBaresipAccount,
+                           Tone("caller.wav"));
+    if (!StartCallers(phone, baresip))
+        return;
+    Pause(kSettleMs);
+    MeasureCalls(phone, baresip);
+    CallCosts ours;
+    CallCosts theirs;
+    InCallCost(phone, phone.pid(), inCallMs, ours);
+    InCallCost(baresip, baresip.pid(), inCallMs, theirs);
+    AddInCallRows(ours, theirs);
+    phone.Stop();
+    PrintTable();
+}
+
+void CBench::Run()
+{
+    StartUp();
+    CPhoneCaller phone(m_home.NewFolder(QStringLiteral("phone")), m_service, Tone("phone.wav"));
+    CBaresipCaller baresip(m_home.NewFolder(QStringLiteral("baresip-caller")), m_service, kBaresipAccount,
+                           Tone("caller.wav"));
+    if (!StartCallers(phone, baresip))
+        return;
+    Idle(phone, baresip);
+    MeasureCalls(phone, baresip);
+
+    CallCosts ourCosts;
+    CallCosts theirCosts;
+    InCallCost(phone, phone.pid(), kInCallMs, ourCosts);
+    ShortCallCosts(phone, phone.pid(), ourCosts);
+    InCallCost(baresip, baresip.pid(), kInCallMs, theirCosts);
+    ShortCallCosts(baresip, baresip.pid(), theirCosts);
+    AddInCallRows(ourCosts, theirCosts);
     Add(QStringLiteral("CPU time per short call, caller (ms)"), Number(ourCosts.cpuMsPerCall),
         Number(theirCosts.cpuMsPerCall), Ratio(ourCosts.cpuMsPerCall, theirCosts.cpuMsPerCall));
     Add(QStringLiteral("resident memory before / after %1 calls, total (MB)").arg(m_calls),
@@ -556,16 +665,6 @@ void CBench::RunStartUp()
     PrintTable();
 }
 
-void CBench::PrintTable() const
-{
-    std::printf("Machine: %s\n\nMedian (min–max, runs). Ratio: Orvalo Phone / baresip (medians).\n\n",
-                qPrintable(MachineDescription()));
-    std::printf("| what | Orvalo Phone | baresip 1.0 | ratio | goal |\n|---|---|---|---|---|\n");
-    for (const SRow& row : m_rows)
-        std::printf("| %s | %s | %s | %s | %s |\n", qPrintable(row.what), qPrintable(row.ours), qPrintable(row.theirs),
-                    std::isnan(row.ratio) ? "" : qPrintable(Number(row.ratio, 2)), qPrintable(row.goal));
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -575,17 +674,22 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "orvalo-bench-phone needs an X display (scripts/bench-phone starts one)\n");
         return 2;
     }
-    QStringList arguments = QCoreApplication::arguments().mid(1);
+    QStringList arguments = app.arguments().mid(1);
     const bool startUpOnly = arguments.removeAll(QStringLiteral("--startup")) > 0;
-    const int runs = arguments.size() > 0 ? std::max(1, arguments[0].toInt()) : 7;
-    const int calls = arguments.size() > 1 ? std::max(1, arguments[1].toInt()) : 100;
-    CBench bench(runs, calls);
+    const bool callCpuOnly = arguments.removeAll(QStringLiteral("--call-cpu")) > 0;
+    const auto number = [&arguments](int index, int fallback) {
+        return arguments.size() > index ? std::max(1, arguments[index].toInt()) : fallback;
+    };
+    const int runs = number(0, 7);
+    CBench bench(runs, callCpuOnly ? 0 : number(1, 100));
     if (!bench.Prepare()) {
         std::fprintf(stderr, "the benchmark could not set up its service, far end and sounds\n");
         return 1;
     }
     if (startUpOnly)
         bench.RunStartUp();
+    else if (callCpuOnly)
+        bench.RunCallCpu(number(1, 30) * 1000);
     else
         bench.Run();
     return 0;

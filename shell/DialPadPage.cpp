@@ -261,6 +261,10 @@ CHyperlinkLabel* CDialPadPage::AddLink(const QString& text, const QRect& area, W
 
 void CDialPadPage::SetStatusText(const QString& text)
 {
+    // A call's window tells its status every second, mostly unchanged: laying the
+    // text out and painting it again cost more than the rest of its second.
+    if (text == m_statusText)
+        return;
     m_statusText = text;
     m_status->setPlainText(ShownStatusText(text));
 }

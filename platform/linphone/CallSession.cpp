@@ -1,6 +1,7 @@
 #include "CallSession.h"
 
 #include "AudioControl.h"
+#include "CoreHost.h"
 #include "LinphoneClient.h"
 #include "SipAddress.h"
 #include "SipStatus.h"
@@ -86,20 +87,36 @@ HRESULT CCallSession::Terminate(RTC_TERMINATE_REASON reason)
         Disconnect(S_OK, {});
         return S_OK;
     }
+    if (m_state != RTCSS_INCOMING) {
+        HangUpAheadOfLibrary(*client);
+        return S_OK;
+    }
     linphone::Status result = 0;
-    if (m_state == RTCSS_INCOMING) {
-        switch (reason) {
-        case RTCTR_BUSY: result = m_call->decline(linphone::Reason::Busy); break;
-        case RTCTR_DND: result = m_call->decline(linphone::Reason::DoNotDisturb); break;
-        case RTCTR_TIMEOUT: result = m_call->decline(linphone::Reason::NotAnswered); break;
-        default: result = m_call->decline(linphone::Reason::Declined); break;
-        }
-    } else {
-        // A call not yet answered is cancelled, an established one hung up.
-        result = m_call->terminate();
+    switch (reason) {
+    case RTCTR_BUSY: result = m_call->decline(linphone::Reason::Busy); break;
+    case RTCTR_DND: result = m_call->decline(linphone::Reason::DoNotDisturb); break;
+    case RTCTR_TIMEOUT: result = m_call->decline(linphone::Reason::NotAnswered); break;
+    default: result = m_call->decline(linphone::Reason::Declined); break;
     }
     client->Wake();
     return result == 0 ? S_OK : E_FAIL;
+}
+
+// Stopping the streams and writing the library's call history take the library
+// about 10 ms on this thread: the window says the call ended first, as it does
+// for the far end's hang-up, and the library hangs up right after.
+void CCallSession::HangUpAheadOfLibrary(CLinphoneClient& client)
+{
+    Disconnect(S_OK, {});
+    client.host().pump().AfterPostedEvents([call = m_call] {
+        // A call not yet answered is cancelled, an established one hung up.
+        const linphone::Call::State state = call->getState();
+        if (state == linphone::Call::State::End || state == linphone::Call::State::Released ||
+            state == linphone::Call::State::Error)
+            return;
+        if (call->terminate() != 0)
+            qCWarning(lcCalls) << "the library did not hang up the call in state" << static_cast<int>(state);
+    });
 }
 
 HRESULT CCallSession::AddParticipant(const QString& uri, const QString& name, RtcParticipantPtr& participant)

@@ -47,6 +47,7 @@ private:
     void PostMedia(RTC_MEDIA_EVENT_TYPE type, RTC_MEDIA_EVENT_REASON reason);
     void PostMedia(int media, RTC_MEDIA_EVENT_TYPE type, RTC_MEDIA_EVENT_REASON reason);
     void EndIfStillUp();
+    void HangUpAheadOfLibrary(CLinphoneClient& client);
     std::shared_ptr<CParticipant> remote() const;
 
     std::shared_ptr<linphone::Call> m_call;

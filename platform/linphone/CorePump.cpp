@@ -101,12 +101,12 @@ void CCorePump::ClearNotifiers()
 
 void CCorePump::OnSocketActivated(int fd)
 {
-    if (m_iterating || m_holdingArrival)
+    if (m_iterating || m_holds > 0)
         return;
     if (m_arrivalWatcher) {
         const SPeekedDatagram peeked = PeekDatagram(fd);
         if (m_arrivalWatcher(reinterpret_cast<const sockaddr*>(&peeked.sender), peeked.bytes)) {
-            IterateAfterPostedEvents();
+            AfterPostedEvents({}); // the stack reads the datagram after the program has its events
             return;
         }
     }
@@ -127,20 +127,26 @@ void CCorePump::OnSocketActivated(int fd)
     Schedule();
 }
 
-void CCorePump::IterateAfterPostedEvents()
+void CCorePump::AfterPostedEvents(std::function<void()> work)
 {
+    if (!m_running)
+        return;
     // The events were posted to the layer's hub, whose sinks post them on to the
-    // program: two turns of the posted events, then the stack takes the datagram.
-    m_holdingArrival = true;
+    // program: two turns of the posted events, then the work.
+    ++m_holds;
     SetNotifiersEnabled(false);
     QMetaObject::invokeMethod(
         this,
-        [this] {
+        [this, work = std::move(work)]() mutable {
             QMetaObject::invokeMethod(
                 this,
-                [this] {
-                    m_holdingArrival = false;
-                    SetNotifiersEnabled(true);
+                [this, work = std::move(work)] {
+                    if (--m_holds == 0)
+                        SetNotifiersEnabled(true);
+                    if (!m_running)
+                        return;
+                    if (work)
+                        work();
                     RunIteration();
                     Poke();
                 },
@@ -157,8 +163,8 @@ void CCorePump::SetNotifiersEnabled(bool enabled)
 
 void CCorePump::OnTimer()
 {
-    if (m_holdingArrival)
-        return; // the held datagram is read once the program has had its events
+    if (m_holds > 0)
+        return; // the core goes on once the program has had its events
     RunIteration();
     // Connections to servers come and go; listening sockets only change with the
     // transports. Sockets left to the timer as stuck get another chance.

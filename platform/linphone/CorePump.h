@@ -25,7 +25,7 @@ public:
     // Burst: how long the pump keeps iterating quickly after activity.
     static constexpr int kFastPeriodMs = 1;
     static constexpr int kBurstMs = 300;
-    static constexpr int kMediaPeriodMs = 50;
+    static constexpr int kMediaPeriodMs = 100;
     static constexpr int kSettlingPeriodMs = 1000;
     static constexpr int kSettlingMs = 15000;
     static constexpr int kIdlePeriodMs = 5000;
@@ -52,6 +52,10 @@ public:
     // reads the datagram only once the events posted until then have been handled.
     using ArrivalWatcher = std::function<bool(const sockaddr* sender, const QByteArray& datagram)>;
     void SetArrivalWatcher(ArrivalWatcher watcher) { m_arrivalWatcher = std::move(watcher); }
+    // Runs the work once the events posted until now have reached the program, then
+    // iterates; the core is not iterated in between. Lets the window show what the
+    // user or the far end did before the library's slower work for it.
+    void AfterPostedEvents(std::function<void()> work);
 
     int iterationCount() const { return m_iterations; }
 
@@ -62,11 +66,11 @@ private:
     void RunIteration();
     void ClearNotifiers();
     void SetNotifiersEnabled(bool enabled);
-    void IterateAfterPostedEvents();
 
     std::function<void()> m_iterate;
     ArrivalWatcher m_arrivalWatcher;
-    bool m_holdingArrival = false;
+    // Work waiting for the program's events; the core is not iterated meanwhile.
+    int m_holds = 0;
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_fastUntilMs = 0;

@@ -8,6 +8,8 @@
 
 HRESULT CEventQueue::Event(RTC_EVENT type, const RtcEventPtr& event)
 {
+    if (m_arrivalHook)
+        m_arrivalHook(type, event);
     m_events.push_back({type, event});
     return S_OK;
 }

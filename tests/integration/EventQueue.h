@@ -37,6 +37,11 @@ public:
         return Take<E>(type, {}, timeoutMs);
     }
 
+    // Called with each event as it arrives, before it is queued: to see what else
+    // holds at that moment.
+    using ArrivalHook = std::function<void(RTC_EVENT type, const RtcEventPtr& event)>;
+    void SetArrivalHook(ArrivalHook hook) { m_arrivalHook = std::move(hook); }
+
     // Runs the event loop for a while; the events keep arriving in the queue.
     static void Pump(int milliseconds);
     int Count(RTC_EVENT type) const;
@@ -56,4 +61,5 @@ private:
     RtcEventPtr TakeRaw(RTC_EVENT type, const Match& match, int timeoutMs, bool dropEarlier);
 
     std::deque<Entry> m_events;
+    ArrivalHook m_arrivalHook;
 };

@@ -5,7 +5,10 @@
 #include "SipService.h"
 #include "TestHome.h"
 
+#include <QtEndian>
 #include <QtTest>
+
+#include <optional>
 
 namespace {
 
@@ -39,6 +42,17 @@ QString ReceivedTones(CEventQueue& events, int count)
             tones += info->m_info.section(u'=', 1, 1).left(1);
     }
     return tones;
+}
+
+// The size of the sound data that a WAV file's header gives; the recorder
+// writes it when it closes the file.
+quint32 WavDataBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(40))
+        return 0;
+    const QByteArray size = file.read(4);
+    return size.size() == 4 ? qFromLittleEndian<quint32>(size.constData()) : 0;
 }
 
 } // namespace
@@ -172,9 +186,22 @@ void TestCalls::callerHangingUpEndsTheCallee()
     RtcSessionPtr aliceCall;
     RtcSessionPtr bobCall;
     QVERIFY(Connect(aliceCall, bobCall));
+    // The caller's window hears of the hang-up before the library stops the streams:
+    // the recording is still open, its header not yet completed.
+    std::optional<quint32> recordedBytesWhenTold;
+    m_alice->events().SetArrivalHook([&](RTC_EVENT type, const RtcEventPtr& event) {
+        const auto* change = dynamic_cast<const IRTCSessionStateChangeEvent*>(event.get());
+        if (type == RTCE_SESSION_STATE_CHANGE && change && change->m_state == RTCSS_DISCONNECTED &&
+            !recordedBytesWhenTold)
+            recordedBytesWhenTold = WavDataBytes(m_aliceRecording);
+    });
+    const auto noHook = qScopeGuard([this] { m_alice->events().SetArrivalHook({}); });
     QCOMPARE(aliceCall->Terminate(RTCTR_NORMAL), S_OK);
     QVERIFY(m_bob->WaitSession(RTCSS_DISCONNECTED, bobCall));
     QVERIFY(m_alice->WaitSession(RTCSS_DISCONNECTED, aliceCall));
+    QCOMPARE(recordedBytesWhenTold, std::optional<quint32>(0));
+    // and the library does stop them right after.
+    QTRY_VERIFY_WITH_TIMEOUT(WavDataBytes(m_aliceRecording) > 0, CEventQueue::kDefaultWaitMs);
     auto participant = m_bob->events().Take<IRTCParticipantStateChangeEvent>(
         RTCE_PARTICIPANT_STATE_CHANGE, [](const auto& e) { return e.m_state == RTCPS_DISCONNECTED; });
     QVERIFY(participant);

@@ -19,6 +19,7 @@ private slots:
     void burstIsWorkedOffWhileItLasts();
     void unreadSocketDoesNotSpinTheLoop();
     void watchedArrivalWaitsForThePostedEvents();
+    void workWaitsForThePostedEvents();
 
 private:
     // Sends the datagrams to the stack's socket, as fast as the system takes them.
@@ -158,6 +159,39 @@ void TestCorePump::watchedArrivalWaitsForThePostedEvents()
     QTRY_COMPARE_WITH_TIMEOUT(order.size(), 3, 5000);
     QCOMPARE(order, QStringList({QStringLiteral("stack read OPTIONS"), QStringLiteral("program told"),
                                  QStringLiteral("stack read BYE")}));
+    pump.Stop();
+}
+
+// The user's own hang-up: the program hears of it before the library does the
+// work, and the core is not iterated in between, even with a datagram waiting.
+void TestCorePump::workWaitsForThePostedEvents()
+{
+    QStringList order;
+    QObject program;
+    CCorePump pump([&] {
+        char buffer[2048];
+        const ssize_t got = ::recv(m_stackSocket, buffer, sizeof(buffer), MSG_DONTWAIT);
+        order << (got > 0 ? QStringLiteral("stack read ") + QString::fromLatin1(buffer, got)
+                          : QStringLiteral("iterated"));
+    });
+    pump.SetSipPorts({m_stackPort});
+    pump.Start();
+    QTest::qWait(50);
+    order.clear();
+
+    QMetaObject::invokeMethod(
+        &program,
+        [&] {
+            QMetaObject::invokeMethod(
+                &program, [&] { order << QStringLiteral("program told"); }, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+    pump.AfterPostedEvents([&] { order << QStringLiteral("work"); });
+    pump.Poke();
+    SendDatagram("INVITE");
+    QTRY_VERIFY_WITH_TIMEOUT(order.contains(QStringLiteral("stack read INVITE")), 5000);
+    QCOMPARE(order.mid(0, 3), QStringList({QStringLiteral("program told"), QStringLiteral("work"),
+                                           QStringLiteral("stack read INVITE")}));
     pump.Stop();
 }
 
