@@ -209,13 +209,40 @@ std::optional<std::size_t> ContentLength(const Header& header)
     return length;
 }
 
+// The longest address of a header line, its name counted with each. A registrar
+// lists every binding of the user in one Contact line, comma-separated: the
+// bound is on each address, not on the list.
+std::size_t LongestAddress(const Header& header)
+{
+    const std::size_t name = header.length - header.value.size();
+    std::size_t longest = 0;
+    std::size_t start = 0;
+    bool quoted = false;
+    bool bracketed = false;
+    for (std::size_t i = 0; i < header.value.size(); ++i) {
+        const char c = header.value[i];
+        if (quoted) {
+            i += c == '\\' ? 1 : 0;
+            quoted = c != '"';
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == '<' || c == '>') {
+            bracketed = c == '<';
+        } else if (c == ',' && !bracketed) {
+            longest = std::max(longest, name + i - start);
+            start = i + 1;
+        }
+    }
+    return std::max(longest, name + header.value.size() - start);
+}
+
 SipVerdict CheckHeaders(const std::vector<Header>& headers, std::size_t addressWeight)
 {
     if (headers.size() > kMaxHeaderLines)
         return SipVerdict::TooManyHeaders;
     for (const Header& header : headers) {
         const bool address = IsOneOf(header.name, kAddressHeaders);
-        if (header.length > (address ? kMaxAddressLine : kMaxLine))
+        if (address ? LongestAddress(header) > kMaxAddressLine : header.length > kMaxLine)
             return SipVerdict::LineTooLong;
         if (address) {
             if (const SipVerdict quotes = CheckQuotes(header.value); quotes != SipVerdict::Accepted)

@@ -139,6 +139,17 @@ private slots:
         row("address header over its bound",
             Message(Request(), {}, {}, "From: <sip:" + std::string(kMaxAddressLine, 'a') + "@h>;tag=1\r\n"),
             SipVerdict::LineTooLong);
+        // A registrar's answer lists each binding of the user, every device, in one line.
+        std::string bindings = "Contact: ";
+        for (int port = 40000; port < 40006; ++port)
+            bindings +=
+                "<sip:15551230001@127.0.0.1:" + std::to_string(port) +
+                ";transport=udp>;expires=600;+sip.instance=\"<urn:uuid:1030ac03-80f2-005e-8c51-f0676bdf030d>\", ";
+        row("bindings of several devices in one line",
+            Message("SIP/2.0 200 OK", bindings + "<sip:15551230001@127.0.0.1:5062>\r\n"), SipVerdict::Accepted);
+        row("one binding over the bound among several",
+            Message("SIP/2.0 200 OK", bindings + "<sip:" + std::string(kMaxAddressLine, 'a') + "@h>\r\n"),
+            SipVerdict::LineTooLong);
         row("other header over its bound", Message(Request(), "Subject: " + std::string(kMaxLine, 's') + "\r\n"),
             SipVerdict::LineTooLong);
         std::string many;
