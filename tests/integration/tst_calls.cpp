@@ -186,6 +186,9 @@ void TestCalls::callerHangingUpEndsTheCallee()
     RtcSessionPtr aliceCall;
     RtcSessionPtr bobCall;
     QVERIFY(Connect(aliceCall, bobCall));
+    // Sound has reached the caller's recording (past its 44-byte header), so that the
+    // header the recorder completes on closing gives a size.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(m_aliceRecording).size() > 44 + 320, CEventQueue::kDefaultWaitMs);
     // The caller's window hears of the hang-up before the library stops the streams:
     // the recording is still open, its header not yet completed.
     std::optional<quint32> recordedBytesWhenTold;
