@@ -149,6 +149,8 @@ std::shared_ptr<linphone::Config> CCoreHost::CreateConfig() const
     // (Without any database the library crashes when it sends a message.)
     config->setString("storage", "backend", "sqlite3");
     config->setString("storage", "uri", ":memory:");
+    // and so does its separate call history, which it otherwise writes to call-history.db.
+    config->setString("storage", "call_logs_db_uri", ":memory:");
     config->setString("misc", "zrtp_secrets_file", Std(m_dataDir + QStringLiteral("/zrtp-secrets")));
     config->setInt("misc", "store_friends", 0);
     config->setInt("sip", "store_auth_info", 0);
