@@ -34,9 +34,8 @@ Q_LOGGING_CATEGORY(lcRegistration, "orvalo.linphone.registration")
 constexpr int kRecoveryBaseMs = 1000;
 constexpr int kRecoveryMaxMs = 8000;
 // A live registration is renewed this often; unanswered this long, it counts as lost.
-// Together they stay under the half minute in which a lost service must show; each
-// renewal is most of what the phone does while idle.
-constexpr int kProbePeriodMs = 20000;
+// Together they stay under the half minute in which a lost service must show.
+constexpr int kProbePeriodMs = 15000;
 constexpr int kProbeAnswerMs = 5000;
 
 } // namespace
