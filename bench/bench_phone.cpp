@@ -11,6 +11,7 @@
 //   orvalo-bench-phone --call-cpu [runs] [seconds]
 //       only the call timings and the CPU during one call held for the
 //       seconds (default 7 runs, 30 s), with the phone's threads apart
+//   orvalo-bench-phone --idle [runs]   (idle memory and CPU only, a minute a run)
 //
 // ORVALO_BENCH_PHONE names another build of the program to measure instead.
 //
@@ -356,6 +357,7 @@ public:
     void RunStartUp();
     // The call timings and the CPU during one call of the given length only.
     void RunCallCpu(int inCallMs);
+    void RunIdle();
 
 private:
     QString Tone(const char* name) const { return m_sounds + QLatin1Char('/') + QLatin1String(name); }
@@ -659,6 +661,19 @@ void CBench::Run()
     PrintTable();
 }
 
+void CBench::RunIdle()
+{
+    CPhoneCaller phone(m_home.NewFolder(QStringLiteral("phone")), m_service, Tone("phone.wav"));
+    CBaresipCaller baresip(m_home.NewFolder(QStringLiteral("baresip-caller")), m_service, kBaresipAccount,
+                           Tone("caller.wav"));
+    if (!StartCallers(phone, baresip))
+        return;
+    for (int run = 0; run < m_runs; ++run)
+        Idle(phone, baresip);
+    phone.Stop();
+    PrintTable();
+}
+
 void CBench::RunStartUp()
 {
     StartUp();
@@ -677,6 +692,7 @@ int main(int argc, char* argv[])
     QStringList arguments = app.arguments().mid(1);
     const bool startUpOnly = arguments.removeAll(QStringLiteral("--startup")) > 0;
     const bool callCpuOnly = arguments.removeAll(QStringLiteral("--call-cpu")) > 0;
+    const bool idleOnly = arguments.removeAll(QStringLiteral("--idle")) > 0;
     const auto number = [&arguments](int index, int fallback) {
         return arguments.size() > index ? std::max(1, arguments[index].toInt()) : fallback;
     };
@@ -690,6 +706,8 @@ int main(int argc, char* argv[])
         bench.RunStartUp();
     else if (callCpuOnly)
         bench.RunCallCpu(number(1, 30) * 1000);
+    else if (idleOnly)
+        bench.RunIdle();
     else
         bench.Run();
     return 0;
