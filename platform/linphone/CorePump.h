@@ -24,7 +24,7 @@ class CCorePump : public QObject {
 public:
     // Burst: how long the pump keeps iterating quickly after activity.
     static constexpr int kFastPeriodMs = 1;
-    static constexpr int kBurstMs = 300;
+    static constexpr int kBurstMs = 30;
     static constexpr int kMediaPeriodMs = 100;
     static constexpr int kSettlingPeriodMs = 1000;
     static constexpr int kSettlingMs = 15000;
