@@ -3,6 +3,7 @@
 // rejects at its edge.
 #include "platform/linphone/SipGuard.h"
 #include "platform/linphone/SipScreen.h"
+#include "platform/linphone/SipWatchedPorts.h"
 #include "platform/linphone/TokenBucket.h"
 
 #include <QNetworkDatagram>
@@ -323,6 +324,27 @@ private slots:
                 QCOMPARE(read, kTlsWantsMore);
         }
         guard.ForgetTls(&context);
+    }
+
+    // A TLS context whose reads go through no socket a guard watches (the media
+    // library's DTLS) reads as if nothing stood in between, however its bytes look.
+    void otherTlsContextsReadUntouched()
+    {
+        QUdpSocket sipPort;
+        QVERIFY(sipPort.bind(QHostAddress::LocalHost, 0));
+        CSipGuard guard(true);
+        guard.Watch({sipPort.localPort()});
+        const QByteArray first("\x17\xfe\xfd not SIP", 11);
+        const QByteArray second = QByteArray::fromStdString(Message(Request(), {}, {}, Named(kMaxDisplayName + 1)));
+        g_tlsRecords = {first, second};
+        int context = 0;
+        for (const QByteArray& expected : {first, second}) {
+            QByteArray buffer(1024, '\0');
+            const std::int32_t read = CWatchedPorts::Instance().ReadTls(
+                &context, reinterpret_cast<unsigned char*>(buffer.data()), buffer.size(), ReadTlsRecord);
+            QCOMPARE(buffer.left(std::max(read, 0)), expected);
+        }
+        CWatchedPorts::Instance().TlsContextFreed(&context);
     }
 
     // A connection the phone opened to its server is guarded too (the service
