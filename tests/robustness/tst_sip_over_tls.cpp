@@ -3,7 +3,8 @@
 // server whose certificate cannot be verified fails the logon; hostile requests
 // the service relays over TLS are refused once decrypted, before the library
 // parses them (the 64 KB display name crashed it), answered through the
-// service, and the phone stays reachable.
+// service, and the phone stays reachable, also after the fuzzer's mix.
+#include "SipStorm.h"
 #include "SipTraffic.h"
 
 #include "tests/integration/Endpoint.h"
@@ -16,6 +17,9 @@ namespace {
 constexpr int kSignallingMs = 15000;
 // The phone registers again over a new connection when the guard ended the old one.
 constexpr int kReachableAgainMs = 30000;
+// The fuzzer's mix, relayed over TLS.
+constexpr int kStormSize = 1000;
+constexpr quint32 kStormSeed = 12;
 
 bool IsMessage(const IRTCMessagingEvent& event)
 {
@@ -56,6 +60,15 @@ private:
         return received && received->m_message == text;
     }
 
+    // A call from one endpoint to another that the callee answers; true once both ends saw it end.
+    bool CallConnects(CEndpoint& from, CEndpoint& to, const CEndpoint::Account& callee)
+    {
+        RtcSessionPtr call = from.Call(CSipService::Uri(callee.number));
+        RtcSessionPtr incoming = call ? to.WaitIncoming() : nullptr;
+        return incoming && SUCCEEDED(incoming->Answer()) && from.WaitSession(RTCSS_CONNECTED, call) &&
+               SUCCEEDED(call->Terminate(RTCTR_NORMAL)) && to.WaitSession(RTCSS_DISCONNECTED, incoming);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -76,15 +89,7 @@ private slots:
 
     void callsAndMessagesGoThrough()
     {
-        RtcSessionPtr call = m_alice->Call(CSipService::Uri(CEndpoint::kBob.number));
-        QVERIFY(call);
-        RtcSessionPtr incoming = m_bob->WaitIncoming();
-        QVERIFY(incoming);
-        QCOMPARE(incoming->Answer(), S_OK);
-        QVERIFY(m_alice->WaitSession(RTCSS_CONNECTED, call));
-        QCOMPARE(call->Terminate(RTCTR_NORMAL), S_OK);
-        QVERIFY(m_bob->WaitSession(RTCSS_DISCONNECTED, incoming));
-
+        QVERIFY(CallConnects(*m_alice, *m_bob, CEndpoint::kBob));
         QVERIFY(MessageArrives(*m_alice, *m_bob, CEndpoint::kBob, QStringLiteral("over TLS")));
     }
 
@@ -162,6 +167,19 @@ private slots:
         // The guard ended the connection the request came on; the phone is reachable again.
         QVERIFY(traffic.Answers(m_service->port(), AddressOf(CEndpoint::kBob), kReachableAgainMs));
         QVERIFY(MessageArrives(*m_alice, *m_bob, CEndpoint::kBob, QStringLiteral("still there?")));
+    }
+
+    // The fuzzer's mutated requests relayed over TLS: the phone survives them,
+    // is reachable again and still takes a call.
+    void mutatedRequestsLeaveThePhoneWorking()
+    {
+        CSipTraffic storm;
+        QVERIFY(SendSipStorm(storm, SipStormTarget::ThroughService(AddressOf(CEndpoint::kBob), m_service->port()),
+                             SipTransport::Udp, kStormSize, kStormSeed));
+        CSipTraffic probe;
+        QVERIFY(probe.Answers(m_service->port(), AddressOf(CEndpoint::kBob), kReachableAgainMs));
+        m_bob->events().Clear();
+        QVERIFY(CallConnects(*m_alice, *m_bob, CEndpoint::kBob));
     }
 };
 
