@@ -11,10 +11,11 @@
 // one that does not pass is ended. On TLS the same happens to what the
 // connection carries once decrypted (the program's bctbx_ssl_read()), and its
 // ciphertext only gets the sender check. Connections the phone opened to its
-// server are guarded like those to its SIP port. A request refused for what it holds, from a
-// sender that may send SIP, is answered with an error (BuildSipRefusalAnswer) on
-// the same socket, within a budget of answers per second: otherwise the service
-// would send it again for half a minute, and the sender would never learn why.
+// server are guarded like those to its SIP port. A request refused for what it
+// holds, from a sender that may send SIP, is answered with an error
+// (BuildSipRefusalAnswer) the way it came, within a budget of answers per
+// second: otherwise the service would send it again for half a minute, and the
+// sender would never learn why.
 #pragma once
 
 #include "SipScreen.h"
