@@ -27,6 +27,8 @@ constexpr QFileDevice::Permissions kOwnerDir = kOwnerFile | QFileDevice::ExeOwne
 constexpr int kIncomingCallTimeoutS = 600;
 // A registration, publication or subscription whose refresh failed is tried again after this delay.
 constexpr int kRefreshRetryMs = 2000;
+// The authorities the system trusts (Debian's bundle), rather than the library's own list.
+constexpr char kSystemCaFile[] = "/etc/ssl/certs/ca-certificates.crt";
 
 std::string Std(const QString& text)
 {
@@ -119,6 +121,7 @@ HRESULT CCoreHost::Start(const std::shared_ptr<linphone::CoreListener>& listener
     if (!m_core)
         return E_FAIL;
     m_core->addListener(listener);
+    ConfigureTls();
     ConfigureMedia();
     SetListening(-1, -1, 0);
     if (m_core->start() != 0) {
@@ -170,6 +173,13 @@ std::shared_ptr<linphone::Config> CCoreHost::CreateConfig() const
         config->setString("rtp", "bind_address", Std(m_bindAddress));
     }
     return config;
+}
+
+void CCoreHost::ConfigureTls()
+{
+    m_core->setRootCa(m_options.trustedCaFile.isEmpty() ? std::string(kSystemCaFile) : Std(m_options.trustedCaFile));
+    m_core->verifyServerCertificates(true);
+    m_core->verifyServerCn(true);
 }
 
 void CCoreHost::ConfigureMedia()
@@ -255,7 +265,10 @@ void CCoreHost::SyncSipPorts()
             ports.insert(port);
     }
     m_pump.SetSipPorts(ports);
-    m_guard.Watch(ports);
+    std::set<int> tlsPorts;
+    if (used->getTlsPort() > 0)
+        tlsPorts.insert(used->getTlsPort());
+    m_guard.Watch(ports, tlsPorts);
 }
 
 void CCoreHost::StopAsync()

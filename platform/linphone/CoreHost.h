@@ -50,6 +50,8 @@ public:
 
 private:
     std::shared_ptr<linphone::Config> CreateConfig() const;
+    // A TLS server must show a certificate of a trusted authority for its own name.
+    void ConfigureTls();
     void ConfigureMedia();
     void SyncSipPorts();
 

@@ -29,6 +29,9 @@ struct LinphoneClientOptions {
     // phone listens on TCP only for a profile that uses it; off for direct
     // peer-to-peer use. Every message is screened either way (CSipGuard).
     bool sipFromServiceOnly = true;
+    // The certificates (PEM) of the authorities whose server certificates SIP over
+    // TLS accepts; empty: the system's trusted authorities. Never unverified.
+    QString trustedCaFile;
     // Root of the service's XCAP server for presence rules; empty: http://<server>/xcap-root.
     QString xcapRoot;
 };

@@ -1,7 +1,7 @@
 #include "SipGuard.h"
 
 #include "SipTrace.h"
-#include "module/SipReadRoute.h"
+#include "SipWatchedPorts.h"
 
 #include <QLoggingCategory>
 
@@ -46,60 +46,6 @@ std::pair<QHostAddress, int> Endpoint(const sockaddr* address)
     return {QHostAddress(), -1};
 }
 
-// The SIP ports guards watch, by local port rather than by descriptor: the
-// library may open its listening socket again, and a closed descriptor's number
-// may come back as an unrelated socket (media, for one).
-class CWatchedPorts {
-public:
-    static CWatchedPorts& Instance()
-    {
-        static CWatchedPorts ports;
-        return ports;
-    }
-
-    void Set(CSipGuard* guard, const std::set<int>& ports)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        Remove(guard);
-        for (int port : ports)
-            m_ports.emplace_back(port, guard);
-        m_any.store(!m_ports.empty());
-    }
-
-    void Clear(CSipGuard* guard) { Set(guard, {}); }
-
-    // Runs `use` with the guard watching the socket's local port, under the lock
-    // so that the guard cannot go away meanwhile; `fallback` for other sockets.
-    template <typename Use, typename Fallback> auto With(int fd, Use use, Fallback fallback)
-    {
-        if (!m_any.load(std::memory_order_relaxed))
-            return fallback();
-        int type = 0;
-        socklen_t length = sizeof(type);
-        sockaddr_storage local{};
-        socklen_t localLength = sizeof(local);
-        if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) != 0 || (type != SOCK_DGRAM && type != SOCK_STREAM) ||
-            getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) != 0)
-            return fallback();
-        const int port = Endpoint(reinterpret_cast<const sockaddr*>(&local)).second;
-        std::lock_guard<std::mutex> lock(m_mutex);
-        const auto it = std::find_if(m_ports.begin(), m_ports.end(), [port](const auto& p) { return p.first == port; });
-        return it == m_ports.end() ? fallback() : use(*it->second, type == SOCK_STREAM);
-    }
-
-private:
-    void Remove(CSipGuard* guard)
-    {
-        m_ports.erase(
-            std::remove_if(m_ports.begin(), m_ports.end(), [guard](const auto& p) { return p.second == guard; }),
-            m_ports.end());
-    }
-
-    std::mutex m_mutex;
-    std::vector<std::pair<int, CSipGuard*>> m_ports;
-    std::atomic<bool> m_any{false};
-};
-
 // A bare line end, which the library skips as noise between messages. It takes
 // an empty read, or "nothing there", for a broken channel and ends every
 // transaction on it, so a dropped datagram is replaced by this.
@@ -112,6 +58,11 @@ ssize_t Filler(void* buffer, size_t length)
 }
 
 ssize_t GuardedRecvFrom(int fd, void* buffer, size_t length, int flags, sockaddr* sender, socklen_t* senderLength);
+std::int32_t GuardedTlsRead(void* context, unsigned char* buffer, size_t length);
+void TlsContextFreed(void* context);
+
+// The first byte of a TLS handshake record: what a TLS server sends first.
+constexpr unsigned char kTlsHandshakeRecord = 0x16;
 
 // The C library's recvfrom(), handed over by the program's own when it routes its reads here.
 std::atomic<SipReadFunction> g_systemRecvFrom{nullptr};
@@ -121,17 +72,26 @@ SipReadFunction SystemRecvFrom()
     return g_systemRecvFrom.load(std::memory_order_acquire);
 }
 
-// The program's recvfrom() (SipReadRoute.h) sends the reads here from now on.
-// Without it nothing would be screened: the guard says so loudly.
+// The toolbox's bctbx_ssl_read(), handed over the same way.
+std::atomic<SipTlsReadFunction> g_systemTlsRead{nullptr};
+
+// The program's recvfrom() and bctbx_ssl_read() (SipReadRoute.h) send the reads
+// here from now on. Without them nothing would be screened: the guard says so loudly.
 bool RouteReadsThroughGuards()
 {
     static const bool routed = [] {
         using Route = SipReadFunction (*)(SipReadFunction);
+        using TlsRoute = SipTlsReadFunction (*)(SipTlsReadFunction, SipTlsFreeFunction);
         const auto route = reinterpret_cast<Route>(dlsym(RTLD_DEFAULT, "OrvaloRouteSipReads"));
+        const auto tlsRoute = reinterpret_cast<TlsRoute>(dlsym(RTLD_DEFAULT, "OrvaloRouteSipTlsReads"));
         if (route)
             g_systemRecvFrom.store(route(&GuardedRecvFrom), std::memory_order_release);
         else
             qCCritical(lcSipGuard) << "the program does not route its socket reads: SIP is not screened";
+        const SipTlsReadFunction tlsRead = tlsRoute ? tlsRoute(&GuardedTlsRead, &TlsContextFreed) : nullptr;
+        g_systemTlsRead.store(tlsRead, std::memory_order_release);
+        if (!tlsRead)
+            qCCritical(lcSipGuard) << "the program does not route its TLS reads: SIP over TLS is not screened";
         return route != nullptr;
     }();
     return routed;
@@ -145,14 +105,14 @@ CSipGuard::CSipGuard(bool serviceOnly) : m_serviceOnly(serviceOnly), m_answers(k
 
 CSipGuard::~CSipGuard()
 {
-    CWatchedPorts::Instance().Clear(this);
+    CWatchedPorts::Instance().Forget(this);
 }
 
-void CSipGuard::Watch(const std::set<int>& ports)
+void CSipGuard::Watch(const std::set<int>& ports, const std::set<int>& tlsPorts)
 {
     if (!ports.empty())
         RouteReadsThroughGuards();
-    CWatchedPorts::Instance().Set(this, ports);
+    CWatchedPorts::Instance().Set(this, ports, tlsPorts);
 }
 
 void CSipGuard::AddServer(const QHostAddress& address, int port)
@@ -188,7 +148,10 @@ bool CSipGuard::Admits(int fd, const sockaddr* sender, std::string_view datagram
     if (verdict == SipVerdict::Accepted)
         return true;
     NoteDropped(sender, Describe(verdict));
-    Answer(fd, sender, datagram, verdict, false);
+    Answer(sender, datagram, verdict, [fd, sender](const std::string& answer) {
+        return sendto(fd, answer.data(), answer.size(), MSG_DONTWAIT | MSG_NOSIGNAL, sender, AddressLength(sender)) ==
+               static_cast<ssize_t>(answer.size());
+    });
     return false;
 }
 
@@ -212,10 +175,9 @@ void CSipGuard::NoteDropped(const sockaddr* sender, const char* reason)
         qCWarning(lcSipGuard).noquote() << text;
 }
 
-void CSipGuard::Answer(int fd, const sockaddr* sender, std::string_view message, SipVerdict verdict, bool stream)
+void CSipGuard::Answer(const sockaddr* sender, std::string_view message, SipVerdict verdict, const AnswerWriter& write)
 {
-    const socklen_t senderLength = AddressLength(sender);
-    if (!senderLength)
+    if (!AddressLength(sender))
         return;
     const std::optional<SipRefusalAnswer> answer = BuildSipRefusalAnswer(message, verdict);
     if (!answer)
@@ -233,9 +195,7 @@ void CSipGuard::Answer(int fd, const sockaddr* sender, std::string_view message,
                             .toStdString());
         return;
     }
-    const ssize_t sent = sendto(fd, answer->text.data(), answer->text.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
-                                stream ? nullptr : sender, stream ? 0 : senderLength);
-    if (sent != static_cast<ssize_t>(answer->text.size())) {
+    if (!write(answer->text)) {
         qCWarning(lcSipGuard) << "cannot answer a refused SIP request:" << std::strerror(errno);
         return;
     }
@@ -250,15 +210,67 @@ void CSipGuard::Answer(int fd, const sockaddr* sender, std::string_view message,
         qCWarning(lcSipGuard).noquote() << text;
 }
 
-ssize_t CSipGuard::ReadStream(int fd, void* buffer, size_t length, int flags)
+sockaddr_storage CSipGuard::PeerOf(int fd)
+{
+    sockaddr_storage peer{};
+    socklen_t peerLength = sizeof(peer);
+    getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength);
+    return peer;
+}
+
+void CSipGuard::RefuseOnStream(const sockaddr* sender, std::string_view bytes, const SipStreamJudgement& judgement,
+                               const AnswerWriter& write)
+{
+    const bool framed = judgement.verdict != SipVerdict::Accepted;
+    NoteDropped(sender, framed ? Describe(judgement.verdict) : "no message within the bounds");
+    if (framed)
+        Answer(sender, bytes.substr(0, judgement.length), judgement.verdict, write);
+}
+
+bool CSipGuard::StartStream(int fd, int flags, SipSocketKind kind, StreamState& state)
+{
+    unsigned char first = 0;
+    if (SystemRecvFrom()(fd, &first, 1, flags | MSG_PEEK, nullptr, nullptr) <= 0)
+        return true; // nothing yet, or the end: the library finds out by itself
+    const sockaddr_storage peer = PeerOf(fd);
+    // A server connects from a port of its choosing.
+    if (!SenderAdmitted(reinterpret_cast<const sockaddr*>(&peer), true)) {
+        NoteDropped(reinterpret_cast<const sockaddr*>(&peer), "not from the service");
+        return false;
+    }
+    // The phone's own connection to its server carries TLS if the server answers with a handshake.
+    const bool tls = kind == SipSocketKind::StreamOnTlsPort ||
+                     (kind == SipSocketKind::StreamToServer && first == kTlsHandshakeRecord);
+    state.content = tls ? StreamState::Content::Tls : StreamState::Content::Sip;
+    return true;
+}
+
+ssize_t CSipGuard::ReadStream(int fd, void* buffer, size_t length, int flags, SipSocketKind kind)
 {
     std::lock_guard<std::mutex> lock(m_streamMutex);
     struct stat status {};
     fstat(fd, &status);
     StreamState& state = m_streams[fd];
     if (state.inode != status.st_ino)
-        state = {status.st_ino, 0};
+        state = {status.st_ino, StreamState::Content::Unknown, 0};
     const SipReadFunction system = SystemRecvFrom();
+    auto end = [&] {
+        shutdown(fd, SHUT_RDWR);
+        m_streams.erase(fd);
+        return ssize_t(0);
+    };
+    if (state.content == StreamState::Content::Unknown) {
+        if (!StartStream(fd, flags, kind, state))
+            return end();
+        if (state.content == StreamState::Content::Unknown)
+            return system(fd, buffer, length, flags, nullptr, nullptr);
+    }
+    if (state.content == StreamState::Content::Tls) {
+        // Ciphertext: its plaintext is screened when the toolbox has decrypted it (ReadTls).
+        if (auto* capture = CWatchedPorts::CurrentTlsRead())
+            *capture = {this, fd};
+        return system(fd, buffer, length, flags, nullptr, nullptr);
+    }
     auto pass = [&] {
         const ssize_t received = system(fd, buffer, std::min(length, state.passing), flags, nullptr, nullptr);
         if (received > 0)
@@ -273,39 +285,23 @@ ssize_t CSipGuard::ReadStream(int fd, void* buffer, size_t length, int flags)
     const ssize_t seen = system(fd, m_peek.data(), m_peek.size(), flags | MSG_PEEK, nullptr, nullptr);
     if (seen <= 0)
         return system(fd, buffer, length, flags, nullptr, nullptr);
-    sockaddr_storage peer{};
-    socklen_t peerLength = sizeof(peer);
-    getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength);
-    const auto* sender = reinterpret_cast<const sockaddr*>(&peer);
     const std::string_view bytes(m_peek.data(), static_cast<size_t>(seen));
-    const std::optional<size_t> framed = SipFramedLength(bytes);
-    const char* refusal = nullptr;
-    SipVerdict verdict = SipVerdict::Accepted;
-    // A server connects from a port of its choosing.
-    if (!SenderAdmitted(sender, true))
-        refusal = "not from the service";
-    else if (!framed)
-        refusal = "no message within the bounds";
-    else if (*framed == 0 || *framed > bytes.size())
+    const SipStreamJudgement judgement = JudgeSipStream(bytes);
+    if (judgement.kind == SipStreamJudgement::Kind::Incomplete)
         return Filler(buffer, length); // more is on its way; the library comes back
-    else if (verdict = ScreenSipMessage(bytes.substr(0, *framed));
-             verdict != SipVerdict::Accepted &&
-             bytes.substr(0, *framed).find_first_not_of("\r\n") != std::string_view::npos)
-        refusal = Describe(verdict);
-    if (refusal) {
+    if (judgement.kind == SipStreamJudgement::Kind::Refused) {
         // A stream cannot skip a message it cannot trust: the connection ends,
         // after the answer if the message is a request that can have one.
-        NoteDropped(sender, refusal);
-        if (verdict != SipVerdict::Accepted) {
-            Answer(fd, sender, bytes.substr(0, *framed), verdict, true);
-            // Closing with unread bytes would reset the connection, and the answer with it.
-            system(fd, m_peek.data(), static_cast<size_t>(seen), flags | MSG_DONTWAIT, nullptr, nullptr);
-        }
-        shutdown(fd, SHUT_RDWR);
-        m_streams.erase(fd);
-        return 0;
+        const sockaddr_storage peer = PeerOf(fd);
+        RefuseOnStream(reinterpret_cast<const sockaddr*>(&peer), bytes, judgement, [fd](const std::string& answer) {
+            return send(fd, answer.data(), answer.size(), MSG_DONTWAIT | MSG_NOSIGNAL) ==
+                   static_cast<ssize_t>(answer.size());
+        });
+        // Closing with unread bytes would reset the connection, and the answer with it.
+        system(fd, m_peek.data(), static_cast<size_t>(seen), flags | MSG_DONTWAIT, nullptr, nullptr);
+        return end();
     }
-    state.passing = *framed;
+    state.passing = judgement.length;
     return pass();
 }
 
@@ -320,9 +316,9 @@ ssize_t GuardedRecvFrom(int fd, void* buffer, size_t length, int flags, sockaddr
         return read();
     return CWatchedPorts::Instance().With(
         fd,
-        [&](CSipGuard& guard, bool stream) {
-            if (stream)
-                return guard.ReadStream(fd, buffer, length, flags);
+        [&](CSipGuard& guard, SipSocketKind kind) {
+            if (kind != SipSocketKind::Datagram)
+                return guard.ReadStream(fd, buffer, length, flags, kind);
             sockaddr_storage own{};
             socklen_t ownLength = sizeof(own);
             sockaddr* from = sender ? sender : reinterpret_cast<sockaddr*>(&own);
@@ -334,6 +330,16 @@ ssize_t GuardedRecvFrom(int fd, void* buffer, size_t length, int flags, sockaddr
             return Filler(buffer, length);
         },
         read);
+}
+
+std::int32_t GuardedTlsRead(void* context, unsigned char* buffer, size_t length)
+{
+    return CWatchedPorts::Instance().ReadTls(context, buffer, length, g_systemTlsRead.load(std::memory_order_acquire));
+}
+
+void TlsContextFreed(void* context)
+{
+    CWatchedPorts::Instance().TlsContextFreed(context);
 }
 
 } // namespace

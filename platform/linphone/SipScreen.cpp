@@ -428,6 +428,22 @@ std::optional<std::size_t> SipFramedLength(std::string_view bytes)
     return headers + *body;
 }
 
+SipStreamJudgement JudgeSipStream(std::string_view bytes)
+{
+    using Kind = SipStreamJudgement::Kind;
+    const std::optional<std::size_t> framed = SipFramedLength(bytes);
+    if (!framed)
+        return {Kind::Refused, 0, SipVerdict::Accepted};
+    if (*framed == 0 || *framed > bytes.size())
+        return {Kind::Incomplete, 0, SipVerdict::Accepted};
+    const std::string_view message = bytes.substr(0, *framed);
+    // Line ends between messages are keep-alives, not messages.
+    if (message.find_first_not_of("\r\n") == std::string_view::npos)
+        return {Kind::Passes, *framed, SipVerdict::Accepted};
+    const SipVerdict verdict = ScreenSipMessage(message);
+    return {verdict == SipVerdict::Accepted ? Kind::Passes : Kind::Refused, *framed, verdict};
+}
+
 const char* Describe(SipVerdict verdict)
 {
     switch (verdict) {

@@ -58,6 +58,22 @@ SipVerdict ScreenSipMessage(std::string_view message);
 // no message within the bounds can start there.
 std::optional<std::size_t> SipFramedLength(std::string_view bytes);
 
+// The next message on a stream (TCP, or TLS once decrypted), judged before the
+// library gets a byte of it.
+struct SipStreamJudgement {
+    enum class Kind {
+        Incomplete, // more bytes must come first
+        Passes,     // the first `length` bytes may go to the library
+        Refused,    // the stream must end here
+    };
+    Kind kind = Kind::Incomplete;
+    // The message's bytes; 0 when no message within the bounds can start there.
+    std::size_t length = 0;
+    // Why a framed message is refused; Accepted when it could not be framed.
+    SipVerdict verdict = SipVerdict::Accepted;
+};
+SipStreamJudgement JudgeSipStream(std::string_view bytes);
+
 // A short English text for the trace.
 const char* Describe(SipVerdict verdict);
 

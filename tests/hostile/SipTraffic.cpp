@@ -4,14 +4,27 @@
 #include <QNetworkDatagram>
 #include <QRandomGenerator>
 #include <QTcpSocket>
+#include <QTest>
 
 namespace {
 constexpr int kConnectMs = 2000;
 constexpr int kProbePeriodMs = 1000;
+constexpr int kPollMs = 10;
 
 QByteArray Token()
 {
     return QByteArray::number(QRandomGenerator::global()->generate64(), 16);
+}
+// Waits for a datagram while the event loop runs, so that a phone in this
+// process reads and answers meanwhile; false once the deadline passed.
+bool WaitDatagram(QUdpSocket& socket, const QDeadlineTimer& deadline)
+{
+    while (!socket.hasPendingDatagrams()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(kPollMs);
+    }
+    return true;
 }
 } // namespace
 
@@ -26,6 +39,7 @@ QByteArray SipRequest::Build(quint16 viaPort) const
     message += "Call-ID: " + (callId.isEmpty() ? Token() : callId) + "\r\n";
     message += "CSeq: 1 " + method + "\r\n";
     message += "Contact: <sip:mallory@" + local + ">\r\n";
+    message += extraHeaders;
     if (!body.isEmpty())
         message += "Content-Type: " + contentType + "\r\n";
     message += "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
@@ -54,6 +68,20 @@ bool CSipTraffic::SendTcp(const QByteArray& message, int port)
     return true;
 }
 
+QByteArray CSipTraffic::WaitAnswer(const QByteArray& callId, int status, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (WaitDatagram(m_socket, deadline)) {
+        while (m_socket.hasPendingDatagrams()) {
+            const QByteArray answer = m_socket.receiveDatagram().data();
+            if (answer.startsWith("SIP/2.0 " + QByteArray::number(status)) &&
+                answer.contains("Call-ID: " + callId + "\r\n"))
+                return answer;
+        }
+    }
+    return {};
+}
+
 bool CSipTraffic::Answers(int servicePort, const QByteArray& address, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
@@ -65,7 +93,7 @@ bool CSipTraffic::Answers(int servicePort, const QByteArray& address, int timeou
         probe.callId = "probe-" + Token();
         SendUdp(probe.Build(port()), servicePort);
         const QDeadlineTimer answer(std::min<qint64>(kProbePeriodMs, deadline.remainingTime()));
-        while (!answer.hasExpired() && m_socket.waitForReadyRead(static_cast<int>(answer.remainingTime()))) {
+        while (WaitDatagram(m_socket, answer)) {
             while (m_socket.hasPendingDatagrams()) {
                 const QByteArray reply = m_socket.receiveDatagram().data();
                 if (reply.startsWith("SIP/2.0 200") && reply.contains(probe.callId))

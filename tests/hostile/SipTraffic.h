@@ -13,7 +13,8 @@ struct SipRequest {
     QByteArray to;
     QByteArray contentType = "text/plain";
     QByteArray body;
-    QByteArray callId; // empty: a fresh one
+    QByteArray callId;       // empty: a fresh one
+    QByteArray extraHeaders; // more header lines, each ending in CRLF
 
     // The request as sent from 127.0.0.1:viaPort, with a fresh tag.
     QByteArray Build(quint16 viaPort) const;
@@ -28,6 +29,8 @@ public:
     void SendUdp(const QByteArray& message, int port);
     // Connects, writes the bytes and closes; false if the connection was not taken.
     bool SendTcp(const QByteArray& message, int port);
+    // The first answer with that status to the call that reaches the socket in time; empty if none.
+    QByteArray WaitAnswer(const QByteArray& callId, int status, int timeoutMs);
     // OPTIONS through the service to the address, asked again every second: true
     // once the phone behind it answers 200 (it is registered and it works).
     bool Answers(int servicePort, const QByteArray& address, int timeoutMs);

@@ -10,13 +10,15 @@ const CEndpoint::Account CEndpoint::kDave{QStringLiteral("15551230003"), QString
 const CEndpoint::Account CEndpoint::kErin{QStringLiteral("15551230004"), QStringLiteral("erinpw5")};
 const CEndpoint::Account CEndpoint::kFrank{QStringLiteral("15551230005"), QStringLiteral("frankpw6")};
 
-CEndpoint::CEndpoint(const QString& dataDir, const QString& playFile, const QString& recordFile)
+CEndpoint::CEndpoint(const QString& dataDir, const QString& playFile, const QString& recordFile,
+                     const QString& trustedCaFile)
     : m_events(std::make_shared<CEventQueue>())
 {
     QDir().mkpath(dataDir);
     m_options.dataDir = dataDir;
     m_options.playFile = playFile;
     m_options.recordFile = recordFile;
+    m_options.trustedCaFile = trustedCaFile;
     // For diagnosing a failing test: ORVALO_TEST_TRACE_DIR collects the SIP trace of every endpoint.
     if (const QString traces = qEnvironmentVariable("ORVALO_TEST_TRACE_DIR"); !traces.isEmpty())
         m_options.sipTraceFile = QDir(traces).filePath(QDir(dataDir).dirName() + QStringLiteral(".log"));
@@ -49,7 +51,8 @@ RtcProfilePtr CEndpoint::RequestProfile(const CSipService& service, const Accoun
     QString uri = CSipService::Uri(account.number);
     if (!displayName.isEmpty())
         uri = QStringLiteral("\"%1\" <%2>").arg(displayName, uri);
-    if (FAILED(m_client->provisioning()->GetProfile({}, {}, uri, service.server(), transport, cookie)))
+    const QString server = transport == RTCTR_TLS ? service.tlsServer() : service.server();
+    if (FAILED(m_client->provisioning()->GetProfile({}, {}, uri, server, transport, cookie)))
         return nullptr;
     auto event = m_events->Take<IRTCProfileEvent2>(
         RTCE_PROFILE, [cookie](const IRTCProfileEvent2& e) { return e.m_cookie == cookie; });

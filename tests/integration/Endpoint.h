@@ -19,7 +19,9 @@ public:
     static constexpr int kAllEvents = 0x7FFFFFFF;
 
     // The data folder is created; audio comes from playFile and goes to recordFile.
-    CEndpoint(const QString& dataDir, const QString& playFile = {}, const QString& recordFile = {});
+    // TLS servers are verified against trustedCaFile (the system's authorities when empty).
+    CEndpoint(const QString& dataDir, const QString& playFile = {}, const QString& recordFile = {},
+              const QString& trustedCaFile = {});
     ~CEndpoint();
 
     IRTCClient& client() { return *m_client; }

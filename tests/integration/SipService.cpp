@@ -27,6 +27,13 @@ bool RunScript(const QStringList& arguments, QString& output, QString& error)
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
+// The number a file of the service holds; 0 if it cannot be read.
+qint64 ReadNumber(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong() : 0;
+}
+
 } // namespace
 
 CSipService::CSipService(QString folder) : m_folder(std::move(folder))
@@ -49,13 +56,13 @@ bool CSipService::Start(bool forbiddenOnBadPassword)
     if (!RunScript(arguments, output, m_error))
         return false;
     m_port = output.toInt();
-    QFile pidFile(m_folder + QStringLiteral("/kamailio.pid"));
-    if (!pidFile.open(QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("no PID file");
+    m_pid = ReadNumber(m_folder + QStringLiteral("/kamailio.pid"));
+    m_tlsPort = int(ReadNumber(m_folder + QStringLiteral("/tls-port")));
+    if (m_pid <= 0 || m_tlsPort <= 0) {
+        m_error = QStringLiteral("no PID or TLS port file");
         return false;
     }
-    m_pid = pidFile.readAll().trimmed().toLongLong();
-    return m_port > 0 && m_pid > 0;
+    return m_port > 0;
 }
 
 void CSipService::Stop()
@@ -71,6 +78,16 @@ void CSipService::Stop()
 QString CSipService::server() const
 {
     return QStringLiteral("127.0.0.1:%1").arg(m_port);
+}
+
+QString CSipService::tlsServer() const
+{
+    return QStringLiteral("127.0.0.1:%1").arg(m_tlsPort);
+}
+
+QString CSipService::caFile() const
+{
+    return m_folder + QStringLiteral("/tls-ca.pem");
 }
 
 QString CSipService::Uri(const QString& number)

@@ -1,6 +1,8 @@
 // The running program and the headless peer hold one Qt, version 6, and none of
 // the media library's plugins: the one Debian ships is a video display that
-// brings Qt 5 into the process, and a voice phone needs no plugin at all.
+// brings Qt 5 into the process, and a voice phone needs no plugin at all. The
+// SIP library's socket and TLS reads reach the program's own functions, which
+// its guard routes through itself, also from inside the module.
 #include "tests/integration/ChildProcess.h"
 #include "tests/integration/Endpoint.h"
 #include "tests/integration/SipService.h"
@@ -26,6 +28,13 @@ QSet<QString> MappedFiles(qint64 pid)
             files.insert(QString::fromUtf8(line.mid(path)));
     }
     return files;
+}
+
+// Whether the program's milestones say that its engine, and so its SIP module, started.
+bool EngineStarted(const QString& milestones)
+{
+    QFile file(milestones);
+    return file.open(QIODevice::ReadOnly) && file.readAll().contains(" engine-started");
 }
 } // namespace
 
@@ -68,12 +77,38 @@ private slots:
                             {QStringLiteral("--sip-server"), m_service->server(), QStringLiteral("--data-dir"),
                              m_home.NewFolder(QStringLiteral("phone")), QStringLiteral("--milestones"), milestones},
                             QString()));
-        const auto started = [&milestones] {
-            QFile file(milestones);
-            return file.open(QIODevice::ReadOnly) && file.readAll().contains(" engine-started");
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(started(), kStartMs);
+        QTRY_VERIFY_WITH_TIMEOUT(EngineStarted(milestones), kStartMs);
         VerifyOneQtAndNoMediaPlugin(phone.pid());
+    }
+
+    // The dynamic linker's record of where each call of a library goes.
+    void theSipLibrarysReadsReachTheProgram()
+    {
+        const QString trace = m_home.NewFolder(QStringLiteral("bindings")) + QStringLiteral("/ld");
+        const QString milestones = m_home.NewFolder(QStringLiteral("bound-run")) + QStringLiteral("/milestones.txt");
+        qputenv("LD_BIND_NOW", "1");
+        qputenv("LD_DEBUG", "bindings");
+        qputenv("LD_DEBUG_OUTPUT", trace.toLocal8Bit());
+        CChildProcess phone;
+        const bool started =
+            phone.Start(QStringLiteral(ORVALO_PHONE_PATH),
+                        {QStringLiteral("--sip-server"), m_service->server(), QStringLiteral("--data-dir"),
+                         m_home.NewFolder(QStringLiteral("bound")), QStringLiteral("--milestones"), milestones},
+                        QString());
+        for (const char* name : {"LD_BIND_NOW", "LD_DEBUG", "LD_DEBUG_OUTPUT"})
+            qunsetenv(name);
+        QVERIFY(started);
+        QTRY_VERIFY_WITH_TIMEOUT(EngineStarted(milestones), kStartMs);
+        QFile bindings(trace + QStringLiteral(".%1").arg(phone.pid()));
+        QVERIFY2(bindings.open(QIODevice::ReadOnly), qPrintable(bindings.fileName()));
+        const QString record = QString::fromUtf8(bindings.readAll());
+        const QString program = QFileInfo(QStringLiteral(ORVALO_PHONE_PATH)).fileName();
+        for (const char* symbol : {"recv", "recvfrom", "bctbx_ssl_read", "bctbx_ssl_context_free"}) {
+            const QRegularExpression bound(
+                QStringLiteral("libbellesip\\.so[^\\n]* to [^\\n]*/%1 \\[0\\]: normal symbol `%2'")
+                    .arg(QRegularExpression::escape(program), QString::fromLatin1(symbol)));
+            QVERIFY2(bound.match(record).hasMatch(), symbol);
+        }
     }
 
     void peer()

@@ -67,22 +67,6 @@ private:
         return int(m_phone->trace().mid(position).count(
             QStringLiteral("dropped a SIP datagram from 127.0.0.1:%1 (%2)").arg(fromPort).arg(reason)));
     }
-    // The first answer with that status to the call that reaches the test's socket in time; empty if none.
-    QByteArray AnswerAtSender(const QByteArray& callId, int status)
-    {
-        const QDeadlineTimer deadline(kSignallingMs);
-        QUdpSocket& socket = m_traffic.socket();
-        while (!deadline.hasExpired() && socket.waitForReadyRead(int(deadline.remainingTime()))) {
-            while (socket.hasPendingDatagrams()) {
-                const QByteArray answer = socket.receiveDatagram().data();
-                if (answer.startsWith("SIP/2.0 " + QByteArray::number(status)) &&
-                    answer.contains("Call-ID: " + callId + "\r\n"))
-                    return answer;
-            }
-        }
-        return {};
-    }
-
 private slots:
     void initTestCase()
     {
@@ -174,7 +158,7 @@ private slots:
         const qsizetype tracePosition = m_phone->trace().size();
         m_traffic.SendUdp(request.Build(m_traffic.port()), m_service->port());
 
-        const QByteArray answer = AnswerAtSender(request.callId, status);
+        const QByteArray answer = m_traffic.WaitAnswer(request.callId, status, kSignallingMs);
         QVERIFY2(!answer.isEmpty(), qPrintable(m_phone->trace().mid(tracePosition)));
         QVERIFY(answer.contains("\r\nCSeq: 1 MESSAGE\r\n"));
         QTest::qWait(kRetransmissionWindowMs);

@@ -3,6 +3,7 @@
 // rejects at its edge.
 #include "platform/linphone/SipGuard.h"
 #include "platform/linphone/SipScreen.h"
+#include "platform/linphone/SipWatchedPorts.h"
 #include "platform/linphone/TokenBucket.h"
 
 #include <QNetworkDatagram>
@@ -87,6 +88,21 @@ QByteArray ReadThroughGuard(qintptr fd, int timeoutMs)
 QByteArray Received(QUdpSocket& socket, int timeoutMs)
 {
     return socket.waitForReadyRead(timeoutMs) ? socket.receiveDatagram().data() : QByteArray();
+}
+
+// What the toolbox's bctbx_ssl_read() gives the guard in a test: one queued
+// record per read, then "wants more" (the toolbox's BCTBX_ERROR_NET_WANT_READ).
+constexpr std::int32_t kTlsWantsMore = -0x70032000;
+QByteArrayList g_tlsRecords;
+
+std::int32_t ReadTlsRecord(void*, unsigned char* buffer, size_t length)
+{
+    if (g_tlsRecords.isEmpty())
+        return kTlsWantsMore;
+    const QByteArray record = g_tlsRecords.takeFirst();
+    const size_t size = std::min(length, size_t(record.size()));
+    std::copy_n(record.constData(), size, buffer);
+    return std::int32_t(size);
 }
 
 constexpr int kArrivalMs = 2000;
@@ -269,6 +285,108 @@ private slots:
         QFETCH(int, length);
         const std::optional<std::size_t> framed = SipFramedLength(std::string_view(bytes.constData(), bytes.size()));
         QCOMPARE(framed ? int(*framed) : -1, length);
+    }
+
+    // Decrypted TLS reaches the library in whole messages that passed, as many as
+    // are whole at once (the library reads again only when the socket wakes it).
+    // A read that gives the library nothing passes the toolbox's "wants more" on.
+    void tlsPlaintextIsHandedOverInWholeMessages_data()
+    {
+        QTest::addColumn<QByteArrayList>("records");
+        QTest::addColumn<QByteArrayList>("reads"); // empty: "wants more"
+        const QByteArray first = QByteArray::fromStdString(Message(Request(), "Content-Type: text/plain\r\n", "one"));
+        const QByteArray second = QByteArray::fromStdString(Message(Request("BYE")));
+        QTest::newRow("one message") << QByteArrayList{first} << QByteArrayList{first, {}};
+        QTest::newRow("two in one record") << QByteArrayList{first + second} << QByteArrayList{first + second, {}};
+        QTest::newRow("one over two records")
+            << QByteArrayList{first.left(20), first.mid(20)} << QByteArrayList{first, {}};
+        QTest::newRow("the rest still to come") << QByteArrayList{first.left(20)} << QByteArrayList{{}};
+        QTest::newRow("one and the start of the next")
+            << QByteArrayList{first + second.left(20)} << QByteArrayList{first, {}};
+        QTest::newRow("keep-alives between messages")
+            << QByteArrayList{"\r\n\r\n" + first} << QByteArrayList{"\r\n\r\n" + first, {}};
+    }
+
+    void tlsPlaintextIsHandedOverInWholeMessages()
+    {
+        QFETCH(QByteArrayList, records);
+        QFETCH(QByteArrayList, reads);
+        CSipGuard guard(false);
+        int context = 0;
+        g_tlsRecords = records;
+        guard.AdoptTls(&context, -1, {});
+        for (const QByteArray& expected : reads) {
+            QByteArray buffer(64 * 1024, '\0');
+            const std::int32_t read =
+                guard.ReadTls(&context, reinterpret_cast<unsigned char*>(buffer.data()), buffer.size(), ReadTlsRecord);
+            QCOMPARE(read > 0 ? buffer.left(read) : QByteArray(), expected);
+            if (expected.isEmpty())
+                QCOMPARE(read, kTlsWantsMore);
+        }
+        guard.ForgetTls(&context);
+    }
+
+    // A TLS context whose reads go through no socket a guard watches (the media
+    // library's DTLS) reads as if nothing stood in between, however its bytes look.
+    void otherTlsContextsReadUntouched()
+    {
+        QUdpSocket sipPort;
+        QVERIFY(sipPort.bind(QHostAddress::LocalHost, 0));
+        CSipGuard guard(true);
+        guard.Watch({sipPort.localPort()});
+        const QByteArray first("\x17\xfe\xfd not SIP", 11);
+        const QByteArray second = QByteArray::fromStdString(Message(Request(), {}, {}, Named(kMaxDisplayName + 1)));
+        g_tlsRecords = {first, second};
+        int context = 0;
+        for (const QByteArray& expected : {first, second}) {
+            QByteArray buffer(1024, '\0');
+            const std::int32_t read = CWatchedPorts::Instance().ReadTls(
+                &context, reinterpret_cast<unsigned char*>(buffer.data()), buffer.size(), ReadTlsRecord);
+            QCOMPARE(buffer.left(std::max(read, 0)), expected);
+        }
+        CWatchedPorts::Instance().TlsContextFreed(&context);
+    }
+
+    // A connection the phone opened to its server is guarded too (the service
+    // sends its requests back over it); one that starts with a TLS handshake
+    // carries ciphertext, which is screened once decrypted, not here.
+    void connectionsToTheServerAreGuarded_data()
+    {
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QByteArray>("read");
+        QTest::addColumn<QByteArray>("answer");
+        const QByteArray refused =
+            QByteArray::fromStdString(Message(Request(), "Content-Type: message/imdn+xml\r\n", "<imdn/>"));
+        const QByteArray passing = QByteArray::fromStdString(Message(Request("BYE")));
+        const QByteArray handshake("\x16\x03\x03\x00\x02\x01\x00", 7);
+        QTest::newRow("a request that passes") << passing << passing << QByteArray();
+        QTest::newRow("a refused request") << refused << QByteArray() << QByteArray("SIP/2.0 415 ");
+        QTest::newRow("TLS") << handshake << handshake << QByteArray();
+    }
+
+    void connectionsToTheServerAreGuarded()
+    {
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, read);
+        QFETCH(QByteArray, answer);
+        QTcpServer server;
+        QUdpSocket sipPort;
+        QVERIFY(server.listen(QHostAddress::LocalHost) && sipPort.bind(QHostAddress::LocalHost, 0));
+        CSipGuard guard(true);
+        guard.AddServer(QHostAddress::LocalHost, server.serverPort());
+        guard.Watch({sipPort.localPort()});
+        QTcpSocket phone;
+        phone.connectToHost(QHostAddress::LocalHost, server.serverPort());
+        QVERIFY(phone.waitForConnected(kArrivalMs) && server.waitForNewConnection(kArrivalMs));
+        std::unique_ptr<QTcpSocket> service(server.nextPendingConnection());
+        service->write(sent);
+        QVERIFY(service->waitForBytesWritten(kArrivalMs));
+
+        QCOMPARE(ReadThroughGuard(phone.socketDescriptor(), kArrivalMs), read);
+        if (!answer.isEmpty()) {
+            QVERIFY(service->waitForReadyRead(kArrivalMs));
+            QVERIFY(service->readAll().startsWith(answer));
+        }
     }
 
     // The pump looks at a datagram before the library reads it (a hang-up ends the call
