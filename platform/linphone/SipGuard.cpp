@@ -289,17 +289,19 @@ ssize_t CSipGuard::ReadStream(int fd, void* buffer, size_t length, int flags, Si
     const SipStreamJudgement judgement = JudgeSipStream(bytes);
     if (judgement.kind == SipStreamJudgement::Kind::Incomplete)
         return Filler(buffer, length); // more is on its way; the library comes back
-    if (judgement.kind == SipStreamJudgement::Kind::Refused) {
-        // A stream cannot skip a message it cannot trust: the connection ends,
-        // after the answer if the message is a request that can have one.
+    if (judgement.kind != SipStreamJudgement::Kind::Passes) {
         const sockaddr_storage peer = PeerOf(fd);
         RefuseOnStream(reinterpret_cast<const sockaddr*>(&peer), bytes, judgement, [fd](const std::string& answer) {
             return send(fd, answer.data(), answer.size(), MSG_DONTWAIT | MSG_NOSIGNAL) ==
                    static_cast<ssize_t>(answer.size());
         });
-        // Closing with unread bytes would reset the connection, and the answer with it.
-        system(fd, m_peek.data(), static_cast<size_t>(seen), flags | MSG_DONTWAIT, nullptr, nullptr);
-        return end();
+        // Bytes that cannot be cut into a message leave no place to go on from.
+        if (judgement.kind == SipStreamJudgement::Kind::Refused)
+            return end();
+        // A whole message the library may not see is taken out of the stream;
+        // the connection, over which the service reaches the phone, stays.
+        system(fd, m_peek.data(), judgement.length, flags | MSG_DONTWAIT, nullptr, nullptr);
+        return Filler(buffer, length);
     }
     state.passing = judgement.length;
     return pass();

@@ -7,8 +7,9 @@
 // sender, when SIP may only come from the service, and ScreenSipMessage) and a
 // rejected one is dropped and counted; every other socket reads as usual. On a
 // connection to the SIP port (TCP) recv() is guarded too: the library gets a
-// message only once it is whole and has passed, and a connection that carries
-// one that does not pass is ended. On TLS the same happens to what the
+// message only once it is whole and has passed; one that does not pass is taken
+// out of the stream, and bytes that cannot be cut into a message within the
+// bounds end the connection. On TLS the same happens to what the
 // connection carries once decrypted (the program's bctbx_ssl_read()), and its
 // ciphertext only gets the sender check. Connections the phone opened to its
 // server are guarded like those to its SIP port. A request refused for what it
@@ -72,7 +73,8 @@ public:
     // Whether that is the address and port of a server of a profile.
     bool IsServer(const sockaddr* address) const { return FromServer(address, false); }
     // A read of the library on a connection it screens: hands over whole
-    // messages that pass, and ends the connection at one that does not. A TLS
+    // messages that pass, takes out those that do not, and ends the connection
+    // at bytes that cannot be cut into a message. A TLS
     // connection only gets the sender check here; ReadTls screens what it carries.
     ssize_t ReadStream(int fd, void* buffer, size_t length, int flags, SipSocketKind kind);
 

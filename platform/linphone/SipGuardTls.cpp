@@ -58,8 +58,9 @@ std::int32_t CSipGuard::ReadTls(void* context, unsigned char* buffer, size_t len
             state.passing = judgement.length;
             continue;
         }
-        if (judgement.kind == SipStreamJudgement::Kind::Refused) {
-            // As on TCP, the connection ends at it, after its answer; what passed before still goes.
+        if (judgement.kind != SipStreamJudgement::Kind::Incomplete) {
+            // As on TCP: a message that may not pass is answered and taken out;
+            // bytes that cannot be cut into one end the connection, after what passed before.
             const sockaddr_storage peer = PeerOf(state.fd);
             RefuseOnStream(reinterpret_cast<const sockaddr*>(&peer), state.plaintext, judgement,
                            [context](const std::string& answer) {
@@ -67,6 +68,10 @@ std::int32_t CSipGuard::ReadTls(void* context, unsigned char* buffer, size_t len
                                                       reinterpret_cast<const unsigned char*>(answer.data()),
                                                       answer.size()) == static_cast<std::int32_t>(answer.size());
                            });
+            if (judgement.kind == SipStreamJudgement::Kind::Dropped) {
+                state.plaintext.erase(0, judgement.length);
+                continue;
+            }
             // The library sees the end when it reads again, which the shut socket makes it do.
             shutdown(state.fd, SHUT_RDWR);
             state.plaintext.clear();

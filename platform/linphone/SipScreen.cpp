@@ -441,7 +441,7 @@ SipStreamJudgement JudgeSipStream(std::string_view bytes)
     if (message.find_first_not_of("\r\n") == std::string_view::npos)
         return {Kind::Passes, *framed, SipVerdict::Accepted};
     const SipVerdict verdict = ScreenSipMessage(message);
-    return {verdict == SipVerdict::Accepted ? Kind::Passes : Kind::Refused, *framed, verdict};
+    return {verdict == SipVerdict::Accepted ? Kind::Passes : Kind::Dropped, *framed, verdict};
 }
 
 const char* Describe(SipVerdict verdict)

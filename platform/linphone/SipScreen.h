@@ -64,12 +64,13 @@ struct SipStreamJudgement {
     enum class Kind {
         Incomplete, // more bytes must come first
         Passes,     // the first `length` bytes may go to the library
-        Refused,    // the stream must end here
+        Dropped,    // the first `length` bytes are a message that may not; the stream goes on after it
+        Refused,    // no message within the bounds starts here: the stream must end
     };
     Kind kind = Kind::Incomplete;
     // The message's bytes; 0 when no message within the bounds can start there.
     std::size_t length = 0;
-    // Why a framed message is refused; Accepted when it could not be framed.
+    // Why a framed message is dropped; Accepted when it could not be framed.
     SipVerdict verdict = SipVerdict::Accepted;
 };
 SipStreamJudgement JudgeSipStream(std::string_view bytes);

@@ -126,17 +126,21 @@ private slots:
         QTest::addColumn<QByteArray>("subject");
         QTest::addColumn<QByteArray>("contentType");
         QTest::addColumn<int>("status");
+        // Bytes that cannot be cut into a message within the bounds end the
+        // connection; any other refused message is taken out and it goes on.
+        QTest::addColumn<bool>("connectionEnds");
         const QByteArray mallory = "<sip:mallory@hostile.invalid>";
         const QByteArray bob = '<' + AddressOf(CEndpoint::kBob) + '>';
         const QByteArray text = "text/plain";
         QTest::newRow("64 KB display name")
-            << '"' + QByteArray(60 * 1024, 'M') + "\" " + mallory << bob << QByteArray() << text << 408;
+            << '"' + QByteArray(60 * 1024, 'M') + "\" " + mallory << bob << QByteArray() << text << 408 << true;
         QTest::newRow("16 KB address") << mallory << "<sip:" + QByteArray(16 * 1024, '7') + "@127.0.0.1>"
-                                       << QByteArray() << text << 408;
+                                       << QByteArray() << text << 408 << true;
         QTest::newRow("display name over the bound")
-            << '"' + QByteArray(200, 'M') + "\" " + mallory << bob << QByteArray() << text << 408;
-        QTest::newRow("header line over the bound") << mallory << bob << QByteArray(2048, 's') << text << 400;
-        QTest::newRow("body type not taken") << mallory << bob << QByteArray() << QByteArray("message/imdn+xml") << 415;
+            << '"' + QByteArray(200, 'M') + "\" " + mallory << bob << QByteArray() << text << 408 << false;
+        QTest::newRow("header line over the bound") << mallory << bob << QByteArray(2048, 's') << text << 400 << false;
+        QTest::newRow("body type not taken")
+            << mallory << bob << QByteArray() << QByteArray("message/imdn+xml") << 415 << false;
     }
 
     void hostileRequestsAreRefusedOnceDecrypted()
@@ -146,6 +150,7 @@ private slots:
         QFETCH(QByteArray, subject);
         QFETCH(QByteArray, contentType);
         QFETCH(int, status);
+        QFETCH(bool, connectionEnds);
         CSipTraffic traffic;
         SipRequest request;
         request.requestUri = AddressOf(CEndpoint::kBob);
@@ -164,8 +169,9 @@ private slots:
         QVERIFY(answer.contains("\r\nCSeq: 1 MESSAGE\r\n"));
         QCOMPARE(m_bob->events().Take<IRTCMessagingEvent>(RTCE_MESSAGING, IsMessage, 0), nullptr);
         QCOMPARE(m_bob->events().Take<IRTCSessionStateChangeEvent>(RTCE_SESSION_STATE_CHANGE, {}, 0), nullptr);
-        // The guard ended the connection the request came on; the phone is reachable again.
-        QVERIFY(traffic.Answers(m_service->port(), AddressOf(CEndpoint::kBob), kReachableAgainMs));
+        // Where the guard ended the connection the request came on, the phone registers again over a new one.
+        if (connectionEnds)
+            QVERIFY(traffic.Answers(m_service->port(), AddressOf(CEndpoint::kBob), kReachableAgainMs));
         QVERIFY(MessageArrives(*m_alice, *m_bob, CEndpoint::kBob, QStringLiteral("still there?")));
     }
 
