@@ -111,11 +111,13 @@ void CCorePump::OnSocketActivated(int fd)
         }
     }
     const qint64 queuedBefore = QueuedBytes(fd);
+    const QByteArray headBefore = QueueHead(fd);
     RunIteration();
     // The stack takes one message per iteration; while it works a burst off, the
-    // notifier fires again at once. Only a queue that does not shrink is stuck.
+    // notifier fires again at once. While more arrives than it takes, the queue
+    // grows though the stack reads: only a queue that neither shrinks nor moves is stuck.
     const qint64 queuedAfter = QueuedBytes(fd);
-    const bool progress = queuedAfter >= 0 && queuedAfter < queuedBefore;
+    const bool progress = (queuedAfter >= 0 && queuedAfter < queuedBefore) || QueueHead(fd) != headBefore;
     if (!progress && IsSipSocket(fd, m_filter) && IsReadable(fd)) {
         if (++m_stuckWakeups > kMaxStuckWakeups)
             ClearNotifiers();

@@ -87,6 +87,21 @@ SPeekedDatagram PeekDatagram(int fd)
     return peeked;
 }
 
+QByteArray QueueHead(int fd)
+{
+    // Enough of a SIP message to hold its Via branch, which differs between transactions.
+    char bytes[512];
+    sockaddr_storage sender{};
+    socklen_t senderLength = sizeof(sender);
+    const ssize_t got = recvfrom(fd, bytes, sizeof(bytes), MSG_PEEK | MSG_DONTWAIT,
+                                 reinterpret_cast<sockaddr*>(&sender), &senderLength);
+    if (got <= 0)
+        return {};
+    QByteArray head(bytes, got);
+    head.append(reinterpret_cast<const char*>(&sender), std::min<socklen_t>(senderLength, sizeof(sender)));
+    return head;
+}
+
 qint64 QueuedBytes(int fd)
 {
     quint32 memory[SK_MEMINFO_VARS] = {};

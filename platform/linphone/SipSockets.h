@@ -40,3 +40,7 @@ SPeekedDatagram PeekDatagram(int fd);
 // How many bytes wait in the socket's receive queue (every datagram, not only the
 // next one); -1 if the system does not say.
 qint64 QueuedBytes(int fd);
+
+// What tells the data at the head of the receive queue from the next: its first
+// bytes and who sent it. Empty if nothing waits.
+QByteArray QueueHead(int fd);

@@ -18,6 +18,7 @@ private slots:
     void cleanup();
     void burstIsWorkedOffWhileItLasts();
     void unreadSocketDoesNotSpinTheLoop();
+    void socketStaysWatchedWhileMoreArrivesThanIsRead();
     void watchedArrivalWaitsForThePostedEvents();
     void workWaitsForThePostedEvents();
 
@@ -121,6 +122,32 @@ void TestCorePump::unreadSocketDoesNotSpinTheLoop()
     // Spinning would be tens of thousands of iterations in a second; a fast burst
     // of the timer is a few hundred.
     QVERIFY2(pump.iterationCount() < 2000, qPrintable(QString::number(pump.iterationCount())));
+    pump.Stop();
+}
+
+// A flood during a call: more arrives than the stack takes in an iteration, so
+// the queue grows though the stack reads. Left to the call's timer, the rest
+// would take half a minute (the service's retransmissions and a caller's
+// messages waiting behind it); read as it arrives, a fraction of a second.
+void TestCorePump::socketStaysWatchedWhileMoreArrivesThanIsRead()
+{
+    constexpr int kReads = 300;
+    int received = 0;
+    int sent = 1;
+    CCorePump pump([&] {
+        char buffer[2048];
+        if (::recv(m_stackSocket, buffer, sizeof(buffer), MSG_DONTWAIT) <= 0)
+            return;
+        ++received;
+        for (int more = 0; more < 2 && sent < 2 * kReads; ++more)
+            SendDatagram("datagram " + QByteArray::number(sent++));
+    });
+    pump.SetSipPorts({m_stackPort});
+    pump.Start();
+    pump.SetMediaActive(true);
+    QTest::qWait(50);
+    SendDatagram("datagram 0");
+    QTRY_VERIFY_WITH_TIMEOUT(received >= kReads, 5000);
     pump.Stop();
 }
 
