@@ -10,6 +10,21 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace {
+// What the layer does with an event: its hub posts it to a sink, which posts it
+// on to the program; "program told" is noted after those two turns.
+void TellProgram(QObject& program, QStringList& order)
+{
+    QMetaObject::invokeMethod(
+        &program,
+        [&] {
+            QMetaObject::invokeMethod(
+                &program, [&] { order << QStringLiteral("program told"); }, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+} // namespace
+
 class TestCorePump : public QObject {
     Q_OBJECT
 
@@ -167,13 +182,7 @@ void TestCorePump::watchedArrivalWaitsForThePostedEvents()
     pump.SetArrivalWatcher([&](const sockaddr*, const QByteArray& datagram) {
         if (!datagram.startsWith("BYE"))
             return false;
-        QMetaObject::invokeMethod(
-            &program,
-            [&] {
-                QMetaObject::invokeMethod(
-                    &program, [&] { order << QStringLiteral("program told"); }, Qt::QueuedConnection);
-            },
-            Qt::QueuedConnection);
+        TellProgram(program, order);
         return true;
     });
     pump.SetSipPorts({m_stackPort});
@@ -206,13 +215,7 @@ void TestCorePump::workWaitsForThePostedEvents()
     QTest::qWait(50);
     order.clear();
 
-    QMetaObject::invokeMethod(
-        &program,
-        [&] {
-            QMetaObject::invokeMethod(
-                &program, [&] { order << QStringLiteral("program told"); }, Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
+    TellProgram(program, order);
     pump.AfterPostedEvents([&] { order << QStringLiteral("work"); });
     pump.Poke();
     SendDatagram("INVITE");
